@@ -1,0 +1,35 @@
+// Writes an Allegro 4 datafile (uncompressed) from pictures, fonts and a
+// palette made in memory.
+#ifndef DATWRITER_H
+#define DATWRITER_H
+
+#include <allegro.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct DatObject {
+    std::uint32_t type = 0; // an Allegro DAT_ id
+    std::string name;       // stored as the object's NAME property
+    std::vector<unsigned char> bytes;
+};
+
+// One glyph of a font: 8-bit pixels, 0 transparent.
+struct Glyph {
+    int w = 0;
+    int h = 0;
+    std::vector<unsigned char> pixels;
+};
+
+DatObject rle_sprite_object(const std::string &name, BITMAP *picture);
+DatObject bitmap_object(const std::string &name, BITMAP *picture);
+DatObject palette_object(const std::string &name, const PALETTE palette);
+// Glyphs for the characters first..first+count-1. A mono font is drawn in the
+// colour given to the text routines; a colour font keeps its own colours.
+DatObject font_object(const std::string &name, int first, const std::vector<Glyph> &glyphs, bool mono);
+
+// Returns false (and sets error) when the file cannot be written.
+bool write_datafile(const std::string &path, const std::vector<DatObject> &objects, std::string &error);
+
+#endif

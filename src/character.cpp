@@ -1,0 +1,35 @@
+#include "character.h"
+
+#include "tolbrint.h"
+
+Character::Character() = default;
+
+Character::Character(int &x, int &y, std::string &kind) : x(x), y(y), kind(kind) {}
+
+void Character::set_values(int &x, int &y, int &dx, int &dy, int &hit_points, bool &is_player,
+                           std::string &kind)
+{
+    start_x = x;
+    start_y = y;
+    this->x = x;
+    this->y = y;
+    this->dx = dx;
+    this->dy = dy;
+    this->hit_points = hit_points;
+    this->is_player = is_player;
+    this->kind = kind;
+}
+
+void Character::translate(int &step_x, int &step_y)
+{
+    x += step_x;
+    y += step_y;
+}
+
+void Character::display()
+{
+    if (!sprite)
+        return;
+    for (const Panel &panel : panels())
+        draw_rle_sprite(panel.bitmap, sprite, x - global_x - panel.offset, y);
+}

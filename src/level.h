@@ -1,0 +1,74 @@
+// A level: its header, scenery, enemies and portal, loaded from a text file,
+// and its per-pass update, drawing and collision queries.
+#ifndef LEVEL_H
+#define LEVEL_H
+
+#include <allegro.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "enemy.h"
+#include "object.h"
+#include "portal.h"
+
+class Zarn;
+
+// A level file that cannot be loaded; the message names the file, where in it
+// the problem is and what was expected.
+class LevelError : public std::runtime_error {
+public:
+    LevelError(const std::string &message, int line, int column)
+        : std::runtime_error(message), line(line), column(column) {}
+    int line;   // 0 when the problem is not at a place in the file
+    int column;
+};
+
+class Level {
+public:
+    int header_value_1 = 0;
+    int header_value_2 = 0;
+    BITMAP *background = nullptr; // borrowed from the datafile
+    bool scroll_x_enabled = false;
+    bool scroll_y_enabled = false;
+    bool flag_3 = false;
+    bool flag_4 = false;
+    bool flag_5 = false;
+    bool flag_6 = false;
+    int left_limit = 0;
+    int right_limit = 0;
+    int top_limit = 0;
+    int bottom_limit = 0;
+    std::string header_word_1;
+    std::string header_word_2;
+    bool flag_7 = false;
+    std::vector<Object> objects;
+    std::vector<Solid_Object> solid_objects;
+    std::vector<Fall_Thru_Object> fall_thru_objects;
+    std::vector<Enemy> enemies;
+    std::vector<Enemy> header_enemies;
+    std::vector<Portal> portals;
+    bool boundary_x_violation = false;
+    bool boundary_y_violation = false;
+    bool enemy_violation = false;
+    bool scroll_x_violation = false;
+    bool scroll_y_violation = false;
+
+    // Loads the level file; throws LevelError when it cannot.
+    explicit Level(std::string filename);
+    ~Level();
+
+    void display();
+    void update();
+    bool scroll_x_violation_check(int position, int step);
+    bool boundary_x_violation_check(int x, int y, int dx, int dy);
+    bool boundary_y_violation_check(int x, int y, int dx, int dy);
+    bool scroll_x_check();
+    bool scroll_y_check();
+    bool scroll_y_violation_check(int, int);
+    bool enemy_violation_check(int, int);
+    void portal_handler(Zarn &hero);
+};
+
+#endif

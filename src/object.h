@@ -1,0 +1,43 @@
+// Scenery: rectangles tiled on a 20-pixel grid with one named picture.
+#ifndef OBJECT_H
+#define OBJECT_H
+
+#include <allegro.h>
+
+#include <string>
+
+class Object {
+public:
+    RLE_SPRITE *sprite = nullptr; // borrowed from the datafile; null for an unknown name
+    int x1 = 0;
+    int y1 = 0;
+    int x2 = 0;
+    int y2 = 0;
+    int anim_counter = 0;
+    std::string sprite_name;
+
+    // Only Solid_Object uses this one; it rewrites "default_object.txt".
+    Object();
+    Object(int &x1, int &y1, int &x2, int &y2, std::string &name);
+
+    void set_values(int &x1, int &y1, int &x2, int &y2, std::string &name);
+    void update();
+    void display();
+};
+
+class Solid_Object : public Object {
+public:
+    Solid_Object(int &x1, int &y1, int &x2, int &y2, std::string &name);
+
+    bool boundary_x_check(int &x, int &y, int &dx, int &dy);
+    bool boundary_y_check(int &x, int &y, int &dx, int &dy);
+};
+
+// Declared for platforms passable from below; nothing builds one.
+class Fall_Thru_Object : public Object {
+};
+
+// True when name is one of the scenery sprite names.
+bool is_scenery_sprite_name(const std::string &name);
+
+#endif

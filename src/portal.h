@@ -1,0 +1,25 @@
+// Portals: invisible stretches of the level that run a procedure on Up.
+#ifndef PORTAL_H
+#define PORTAL_H
+
+#include <string>
+#include <vector>
+
+class Portal {
+public:
+    int x;
+    int y;
+    std::string procedure;
+    std::vector<std::string> args;
+
+    Portal(int &x, int &y, std::string &procedure, std::vector<std::string> args);
+
+    bool boundary_check();
+    void call_procedure();
+};
+
+// Shows the tent backdrop with args[2], args[3], ... one per line and waits
+// for a key.
+void tent(std::vector<std::string> &args);
+
+#endif

@@ -1,0 +1,93 @@
+// Shared game state, the program's start-up and shutdown, the main loop, the
+// key dispatch and horizontal scrolling.
+#ifndef TOLBRINT_H
+#define TOLBRINT_H
+
+#include <allegro.h>
+
+#include <array>
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "eweapon.h"
+#include "zarnbullet.h"
+
+class Level;
+class Zarn;
+
+// The graphics datafile; every picture, the palette and the fonts are read
+// from it by entry number.
+extern DATAFILE *data1;
+
+// The three panels, shown side by side at scroll_x_1, scroll_x_2 and
+// scroll_x_3; every drawer draws into all three with that panel's offset.
+extern BITMAP *buffer;
+extern BITMAP *buffer2;
+extern BITMAP *buffer3;
+extern int scroll_x_1;
+extern int scroll_x_2;
+extern int scroll_x_3;
+
+extern int global_x;          // how far the view has scrolled
+extern int global_y;          // vertical view offset; never changes
+extern int shift_x;           // hero's horizontal offset from screen column 130
+extern int shift_y;           // hero's vertical offset from screen row 100
+extern int shift_xs;          // hero's step while the view cannot scroll
+extern int shift_ys;          // hero's vertical speed, negative upwards
+extern int global_xs;         // the view's step while it scrolls
+extern int global_ys;         // vertical speed on a vertically scrolling level
+extern int global_difference; // top row of the last solid object landed on
+extern bool zarnjump;         // the hero is in the air
+extern bool QUIT;             // Escape was pressed
+
+extern std::vector<ZarnBullet> zarnbullets;
+extern std::vector<EWeapon> eweapons;
+
+// Ticks of the 30 ms timer; written from Allegro's timer thread.
+extern std::atomic<int> game_time;
+
+// One panel and the screen column at which it is shown.
+struct Panel {
+    BITMAP *bitmap;
+    int offset;
+};
+
+// The panels in drawing order: buffer, buffer2, buffer3.
+std::array<Panel, 3> panels();
+
+// Datafile entries by number; null when the datafile lacks the entry.
+RLE_SPRITE *sprite_entry(int index);
+BITMAP *bitmap_entry(int index);
+FONT *font_entry(int index);
+
+// Sets a palette entry from red, green and blue on Allegro's 0..63 scale.
+void set_palette_entry(int index, int red, int green, int blue);
+
+// Where a data file is found: the working directory first, then next to the
+// executable, then the installed data directory. Returns the bare name when
+// it is nowhere, so that error messages name the file the player expects.
+std::string find_data_file(const std::string &name);
+
+// The first way in which a loaded datafile breaks the game's contract
+// (a missing entry, a wrong type, a picture too small), or "" when it holds
+// everything the game draws.
+std::string datafile_problem(const DATAFILE *datafile);
+
+// Loads and checks the graphics datafile; on failure returns null and puts a
+// message naming the file and the problem into error.
+DATAFILE *load_game_datafile(const std::string &path, std::string &error);
+
+void game_timer();
+
+void right_translate(Level &level, Zarn &zarn);
+void left_translate(Level &level, Zarn &zarn);
+
+void begin_level(Level &level, Zarn &zarn);
+void game_loop(Level &level, Zarn &zarn);
+void game_loop_helper(Level &level, Zarn &zarn);
+
+// The whole program: start-up, intro, play and shutdown. Returns the exit code.
+int game_main(int argc, char **argv);
+
+#endif

@@ -1,0 +1,98 @@
+# Shared by the end-to-end tests: an X server of our own, the game started in
+# a scratch directory, key presses and screenshots.
+#   source lib/common.bash GAME BUILD_DIR SOURCE_DIR
+set -u
+GAME=$1
+BUILD_DIR=$2
+SOURCE_DIR=$3
+WORK=$(mktemp -d /tmp/tolbrint-e2e-XXXXXX)
+XVFB_PID=
+GAME_PID=
+# Allegro's message box runs xmessage and waits for a click; a stand-in
+# records the message instead, so tests can read it.
+mkdir -p "$WORK/bin"
+cat >"$WORK/bin/xmessage" <<STUB
+#!/bin/sh
+printf '%s\n' "\$@" >>"$WORK/messagebox"
+STUB
+chmod +x "$WORK/bin/xmessage"
+export PATH="$WORK/bin:$PATH"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cleanup() {
+    [ -n "$GAME_PID" ] && kill -9 "$GAME_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# Starts Xvfb on a free display number and exports DISPLAY.
+start_x() {
+    local n
+    for n in $(seq 50 99); do
+        [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+        Xvfb :$n -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+        XVFB_PID=$!
+        for _ in $(seq 50); do
+            [ -e /tmp/.X11-unix/X$n ] && { export DISPLAY=:$n; return 0; }
+            sleep 0.1
+        done
+        kill $XVFB_PID 2>/dev/null
+    done
+    fail "cannot start Xvfb"
+}
+
+# Copies the data files into the scratch directory (level file optional).
+stage_data() {
+    cp "$BUILD_DIR/tolbrint.dat" "$WORK/"
+    cp "${1:-$BUILD_DIR/level1.dat}" "$WORK/level1.dat"
+}
+
+# Starts the game in the scratch directory; its exit code lands in $WORK/rc.
+start_game() {
+    ( cd "$WORK" && "$GAME" >"$WORK/out" 2>&1; echo $? >"$WORK/rc" ) &
+    GAME_PID=$!
+}
+
+# Waits for the game's window and points the mouse at it so keys reach it.
+wait_for_window() {
+    local id
+    for _ in $(seq 100); do
+        id=$(xdotool search --name "^tolbrint$" 2>/dev/null | head -1)
+        if [ -n "$id" ]; then
+            WINDOW=$id
+            xdotool mousemove --window "$WINDOW" 160 120
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "the game's window did not appear: $(cat "$WORK/out" 2>/dev/null)"
+}
+
+key() { xdotool key --delay 30 "$@"; }
+key_down() { xdotool keydown "$@"; }
+key_up() { xdotool keyup "$@"; }
+
+# Screenshot of the game's window as PNG; prints the path.
+shot() {
+    local name=$1
+    xwd -silent -id "$WINDOW" -out "$WORK/$name.xwd" || fail "xwd failed"
+    convert "$WORK/$name.xwd" "$WORK/$name.png" || fail "convert failed"
+    echo "$WORK/$name.png"
+}
+
+# Colour of one pixel of a PNG as "r,g,b" (0..255).
+pixel() {
+    convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -1 | sed -E 's/.*srgb\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
+}
+
+# Waits up to $1 seconds for the game to exit; prints its exit code.
+wait_exit() {
+    for _ in $(seq $(($1 * 10))); do
+        [ -s "$WORK/rc" ] && { GAME_PID=; cat "$WORK/rc"; return 0; }
+        sleep 0.1
+    done
+    echo timeout
+}

@@ -1,0 +1,15 @@
+# A normal start opens the 320 x 240 window, waits for a key and exits 0
+# after it.
+source "$(dirname "$0")/lib/common.bash" "$@"
+start_x
+stage_data
+start_game
+wait_for_window
+geometry=$(xdotool getwindowgeometry "$WINDOW" | grep Geometry | tr -d ' ' | cut -d: -f2)
+[ "$geometry" = "320x240" ] || fail "window is $geometry, expected 320x240"
+sleep 0.5
+[ -z "$(cat "$WORK/rc" 2>/dev/null)" ] || fail "the game ended before a key was pressed"
+key space
+rc=$(wait_exit 10)
+[ "$rc" = 0 ] || fail "exit code $rc, expected 0; output: $(cat "$WORK/out")"
+echo PASS
