@@ -166,6 +166,9 @@ TEST_F(Enemies, KilledZombieExplodesAndIsDeadInTheHundredAndFirstUpdate)
     EXPECT_EQ(updates_until_dead(zombie), 101);
     EXPECT_EQ(zombie.x, x) << "a dying zombie stands";
     EXPECT_FALSE(zarnbullets[0].hit) << "and ignores bullets";
+    for (int i = 0; i < 50; i++)
+        zombie.update();
+    EXPECT_EQ(zombie.death_timer, 101) << "a dead enemy stops counting";
 }
 
 TEST_F(Enemies, RobotFiresOnItsSecondUpdateAndEvery250th)
