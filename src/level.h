@@ -25,6 +25,13 @@ public:
     int column;
 };
 
+// A level file's contents already in memory, with the name that messages
+// give it.
+struct LevelText {
+    std::string text;
+    std::string name;
+};
+
 class Level {
 public:
     int header_value_1 = 0;
@@ -57,6 +64,8 @@ public:
 
     // Loads the level file; throws LevelError when it cannot.
     explicit Level(std::string filename);
+    // Loads a level from memory, exactly as from a file of that name.
+    explicit Level(const LevelText &source);
     ~Level();
 
     void display();

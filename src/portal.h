@@ -2,6 +2,8 @@
 #ifndef PORTAL_H
 #define PORTAL_H
 
+#include <allegro.h>
+
 #include <string>
 #include <vector>
 
@@ -21,5 +23,9 @@ public:
 // Shows the tent backdrop with args[2], args[3], ... one per line and waits
 // for a key.
 void tent(std::vector<std::string> &args);
+
+// The drawing half of tent: clears target and draws the backdrop and the
+// lines onto it.
+void draw_tent(BITMAP *target, const std::vector<std::string> &args);
 
 #endif

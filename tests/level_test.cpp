@@ -1,0 +1,435 @@
+// The level: loading level files (good and bad), and the level at run time.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "headless.h"
+#include "level.h"
+#include "tolbrint.h"
+
+namespace {
+
+const std::string HEADER = "0 0 DUNE1 yes no no no no no 0 3200 0 200 desert noon no\n";
+
+// A level file put together from its sections; each record list is given
+// without the "BREAK" that ends it. Line 1 is the header, the header
+// enemies start on line 2, the scenery on line 4 (when the header enemies
+// are empty), and so on one line per empty section.
+struct LevelFile {
+    std::string header = HEADER;
+    std::string header_enemies;
+    std::string scenery;
+    std::string solid;
+    std::string pass_through = "BREAK\n";
+    std::string composites;
+    std::string enemies;
+    std::string portal = "BREAK\n";
+
+    std::string text() const
+    {
+        return header + header_enemies + "BREAK\nscenery start\n" + scenery + "BREAK\n" + solid +
+               "BREAK\n" + pass_through + composites + "BREAK\n" + enemies + "BREAK\n" + portal;
+    }
+};
+
+std::string with_crlf(std::string text)
+{
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2))
+        text.replace(at, 1, "\r\n");
+    return text;
+}
+
+class LevelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        headless::start();
+        dir = headless::temp_dir();
+    }
+
+    Level load(const std::string &text)
+    {
+        headless::write_file(dir + "/level1.dat", text);
+        headless::InDirectory here(dir);
+        return Level("level1.dat");
+    }
+
+    // The message of the LevelError that loading raises.
+    std::string error_loading(const std::string &text, const std::string &name = "level1.dat")
+    {
+        headless::write_file(dir + "/level1.dat", text);
+        headless::InDirectory here(dir);
+        try {
+            Level level(name);
+        } catch (const LevelError &error) {
+            return error.what();
+        }
+        return "(loaded)";
+    }
+
+    std::string debug_file() { return headless::read_file(dir + "/debuglevel.txt"); }
+
+    std::string dir;
+};
+
+TEST_F(LevelTest, HeaderFlagsAreTrueOnlyForAnExactYes)
+{
+    LevelFile file;
+    file.header = "7 -2147483648 DUNE1 yes Yes YES y yes no -160 3400 5 195 desert noon yes\n";
+    Level level = load(file.text());
+    EXPECT_EQ(level.header_value_1, 7);
+    EXPECT_EQ(level.header_value_2, -2147483648);
+    EXPECT_EQ(level.background, bitmap_entry(21));
+    EXPECT_TRUE(level.scroll_x_enabled);
+    EXPECT_FALSE(level.scroll_y_enabled);
+    EXPECT_FALSE(level.flag_3);
+    EXPECT_FALSE(level.flag_4);
+    EXPECT_TRUE(level.flag_5);
+    EXPECT_FALSE(level.flag_6);
+    EXPECT_EQ(level.left_limit, -160);
+    EXPECT_EQ(level.right_limit, 3400);
+    EXPECT_EQ(level.top_limit, 5);
+    EXPECT_EQ(level.bottom_limit, 195);
+    EXPECT_EQ(level.header_word_1, "desert");
+    EXPECT_EQ(level.header_word_2, "noon");
+    EXPECT_TRUE(level.flag_7);
+    EXPECT_TRUE(level.scroll_x_check());
+    EXPECT_FALSE(level.scroll_y_check());
+}
+
+TEST_F(LevelTest, SmallestFileLoadsEmptyAndLogsItsFinalWord)
+{
+    Level level = load(LevelFile().text());
+    EXPECT_TRUE(level.objects.empty() && level.solid_objects.empty() && level.fall_thru_objects.empty());
+    EXPECT_TRUE(level.enemies.empty() && level.header_enemies.empty() && level.portals.empty());
+    EXPECT_EQ(debug_file(), "BREAK\n");
+}
+
+TEST_F(LevelTest, FirstFieldsAreLenientAndIntegersEndWhereTheyCannotGoOn)
+{
+    LevelFile file;
+    file.scenery = "12abc 20 40 60SAND4\nabc 0 0 0 GRASS1\nbreak 0 0 0 DIRT\nBREAK1 0 0 0 DIRT\n";
+    file.solid = "+7 100 140 100 SAND4\n";
+    file.enemies = "-5x 10 ZOMBIE\n";
+    Level level = load(file.text());
+    ASSERT_EQ(level.objects.size(), 4u);
+    EXPECT_EQ(level.objects[0].x1, 12);
+    EXPECT_EQ(level.objects[0].y2, 60);
+    EXPECT_EQ(level.objects[0].sprite_name, "SAND4");
+    for (int i = 1; i < 4; i++)
+        EXPECT_EQ(level.objects[i].x1, 0) << "record " << i;
+    ASSERT_EQ(level.solid_objects.size(), 1u);
+    EXPECT_EQ(level.solid_objects[0].x1, 7);
+    EXPECT_EQ(level.solid_objects[0].x2, 140);
+    ASSERT_EQ(level.enemies.size(), 1u);
+    EXPECT_EQ(level.enemies[0].x, -5);
+}
+
+TEST_F(LevelTest, PalmTreeAddsNinePiecesAfterTheSceneryAndOtherNamesAddNothing)
+{
+    LevelFile file;
+    file.scenery = "0 180 300 180 SAND4\n";
+    file.composites = "5 6 7 8 OAK\n100 180 7 9 PALMTREE\n";
+    file.enemies = "50 60 ROBO\n";
+    Level level = load(file.text());
+    struct Piece {
+        const char *sprite;
+        int x1, y1, x2, y2;
+    };
+    const Piece expected[] = {
+        {"PALMS2", 100, 180, 100, 180}, {"PALMS1", 120, 180, 120, 180}, {"PALMS2", 150, 180, 150, 180},
+        {"PALMS1", 170, 180, 170, 180}, {"BARK2", 135, 40, 135, 160},   {"PALMT1", 135, 20, 135, 20},
+        {"PALMT2", 135, 0, 135, 0},     {"PALMT2", 135, 40, 135, 40},   {"PALMT1", 135, 60, 135, 60},
+    };
+    ASSERT_EQ(level.objects.size(), 10u);
+    EXPECT_EQ(level.objects[0].sprite_name, "SAND4");
+    for (int i = 0; i < 9; i++) {
+        const Object &piece = level.objects[i + 1];
+        EXPECT_EQ(piece.sprite_name, expected[i].sprite) << "piece " << i + 1;
+        EXPECT_EQ(piece.x1, expected[i].x1) << "piece " << i + 1;
+        EXPECT_EQ(piece.y1, expected[i].y1) << "piece " << i + 1;
+        EXPECT_EQ(piece.x2, expected[i].x2) << "piece " << i + 1;
+        EXPECT_EQ(piece.y2, expected[i].y2) << "piece " << i + 1;
+    }
+    EXPECT_EQ(level.enemies.size(), 1u) << "the unknown composite took exactly its five tokens";
+}
+
+TEST_F(LevelTest, PortalRecordTakesItsArgumentsUpToBreak1)
+{
+    LevelFile file;
+    file.portal = "5 6 A0 NAME P BREAK Q BREAK1\nBREAK\n";
+    Level level = load(file.text());
+    ASSERT_EQ(level.portals.size(), 1u);
+    EXPECT_EQ(level.portals[0].x, 5);
+    EXPECT_EQ(level.portals[0].y, 6);
+    EXPECT_EQ(level.portals[0].procedure, "NAME");
+    EXPECT_EQ(level.portals[0].args, (std::vector<std::string>{"A0", "P", "BREAK", "Q"}));
+    EXPECT_EQ(debug_file(), "BREAK\n");
+
+    file.portal = "5 6 BREAK1 tent\nBREAK\n";
+    level.portals = load(file.text()).portals;
+    ASSERT_EQ(level.portals.size(), 1u);
+    EXPECT_EQ(level.portals[0].procedure, "tent");
+    EXPECT_TRUE(level.portals[0].args.empty());
+}
+
+TEST_F(LevelTest, ASecondPortalRecordIsOnlyTheFinalWord)
+{
+    LevelFile file;
+    file.portal = "5 6 BREAK1 tent\n7 8 x tent BREAK1 BREAK\nnot even read: abc";
+    Level level = load(file.text());
+    EXPECT_EQ(level.portals.size(), 1u);
+    EXPECT_EQ(debug_file(), "7\n");
+}
+
+TEST_F(LevelTest, EachEnemySectionFillsItsOwnListInFileOrder)
+{
+    LevelFile file;
+    file.header_enemies = "ZOMBIE 10 20\nROBO 30 40\n";
+    file.enemies = "50 60 CACTUS\n70 80 RHAND\n";
+    Level level = load(file.text());
+    ASSERT_EQ(level.header_enemies.size(), 2u);
+    ASSERT_EQ(level.enemies.size(), 2u);
+    EXPECT_EQ(level.header_enemies[0].kind, "ZOMBIE");
+    EXPECT_EQ(level.header_enemies[1].kind, "ROBO");
+    EXPECT_EQ(level.header_enemies[1].x, 30);
+    EXPECT_EQ(level.header_enemies[1].y, 40);
+    EXPECT_EQ(level.enemies[0].kind, "CACTUS");
+    EXPECT_EQ(level.enemies[1].kind, "RHAND");
+    EXPECT_EQ(level.enemies[1].x, 70);
+    EXPECT_EQ(level.enemies[1].y, 80);
+}
+
+TEST_F(LevelTest, WindowsLineEndsLoadLikeUnixOnes)
+{
+    LevelFile file;
+    file.scenery = "0 180 300 180 SAND4\n";
+    file.portal = "5 6 A0 tent P BREAK1\nBREAK\n";
+    Level level = load(with_crlf(file.text()));
+    EXPECT_TRUE(level.scroll_x_enabled);
+    EXPECT_FALSE(level.flag_7) << "\"no\\r\" is not a word of its own";
+    ASSERT_EQ(level.objects.size(), 1u);
+    EXPECT_EQ(level.objects[0].sprite_name, "SAND4");
+    ASSERT_EQ(level.portals.size(), 1u);
+    EXPECT_EQ(level.portals[0].args, (std::vector<std::string>{"A0", "P"}));
+    EXPECT_EQ(debug_file(), "BREAK\n");
+
+    file.scenery = "0 abc 0 0 SAND4\n";
+    EXPECT_EQ(error_loading(with_crlf(file.text())),
+              "level1.dat:4:3: expected an integer (y1 of a scenery record), found \"abc\"");
+}
+
+TEST_F(LevelTest, MissingOrUnreadableFilesAreReported)
+{
+    EXPECT_EQ(error_loading("", "absent.dat"),
+              "absent.dat: cannot open the level file: No such file or directory");
+    mkdir((dir + "/levels").c_str(), 0755);
+    EXPECT_EQ(error_loading("", "levels"), "levels: the level file is not a regular file");
+    EXPECT_EQ(error_loading(std::string(16 * 1024 * 1024 + 1, ' ')),
+              "level1.dat: the level file is larger than 16 MB");
+}
+
+TEST_F(LevelTest, BadFilesNameTheLineColumnAndWhatWasExpected)
+{
+    struct Case {
+        std::string text;
+        const char *message;
+    };
+    std::vector<Case> cases = {
+        {"", "level1.dat:1:1: expected an integer (header token 1), found the end of the file"},
+        {"0 0 DUNE1 yes", "level1.dat:1:14: expected a word (header token 5, the vertical scrolling "
+                          "flag), found the end of the file"},
+    };
+    auto with = [&](void (*change)(LevelFile &), const char *message) {
+        LevelFile file;
+        change(file);
+        cases.push_back({file.text(), message});
+    };
+    with([](LevelFile &f) { f.header = "2147483648 " + HEADER.substr(2); },
+         "level1.dat:1:1: expected an integer from -2147483648 to 2147483647 (header token 1), found "
+         "\"2147483648\"");
+    with([](LevelFile &f) { f.header = "0 0 DUNE2 " + HEADER.substr(10); },
+         "level1.dat:1:5: expected \"DUNE1\" (header token 3, the background), found \"DUNE2\"");
+    with([](LevelFile &f) { f.header = "0 0 \x1b[1mDUNE1_and_a_very_long_tail_that_is_not_shown " + HEADER.substr(10); },
+         "level1.dat:1:5: expected \"DUNE1\" (header token 3, the background), found "
+         "\"\\x1b[1mDUNE1_and_a_very_long_tail_that_is_n\" (cut short)");
+    with([](LevelFile &f) { f.header_enemies = "BAT 0 0\n"; },
+         "level1.dat:2:1: expected \"ZOMBIE\", \"ROBO\", \"CACTUS\" or \"RHAND\" (the kind of a "
+         "header enemy), found \"BAT\"");
+    with([](LevelFile &f) { f.scenery = "0 abc 40 60 SAND4\n"; },
+         "level1.dat:4:3: expected an integer (y1 of a scenery record), found \"abc\"");
+    with([](LevelFile &f) { f.scenery = "0 0 0 0 SAND5\n"; },
+         "level1.dat:4:9: expected a scenery sprite name (the sprite of a scenery record), found "
+         "\"SAND5\"");
+    with([](LevelFile &f) { f.solid = "0 0 0 0 sand4\n"; },
+         "level1.dat:5:9: expected a scenery sprite name (the sprite of a solid record), found "
+         "\"sand4\"");
+    with([](LevelFile &f) { f.pass_through = "0 0 0 0 SAND4\nBREAK\n"; },
+         "level1.dat:6:1: expected \"BREAK\" (the pass-through section, which holds no records), "
+         "found \"0\"");
+    with([](LevelFile &f) { f.composites = "2147483600 0 0 0 PALMTREE\n"; },
+         "level1.dat:7:1: expected an x of at most 2147483577 (x of a \"PALMTREE\" record), found "
+         "\"2147483600\"");
+    with([](LevelFile &f) { f.enemies = "99999999999 0 ZOMBIE\n"; },
+         "level1.dat:8:1: expected an integer from -2147483648 to 2147483647 (x of an enemy "
+         "record), found \"99999999999\"");
+    with([](LevelFile &f) { f.enemies = "0 0 zombie\n"; },
+         "level1.dat:8:5: expected \"ZOMBIE\", \"ROBO\", \"CACTUS\" or \"RHAND\" (the kind of an "
+         "enemy record), found \"zombie\"");
+    with([](LevelFile &f) { f.portal = "5 6 A0 tent more words"; },
+         "level1.dat:9:23: expected a word (a further argument of the portal or the \"BREAK1\" that "
+         "ends them), found the end of the file");
+    with([](LevelFile &f) { f.portal = "5 6 BREAK1 tent\n"; },
+         "level1.dat:10:1: expected a word (the word after the portal record, \"BREAK\"), found the "
+         "end of the file");
+    for (const Case &bad : cases)
+        EXPECT_EQ(error_loading(bad.text), bad.message);
+
+    LevelFile bad_y1;
+    bad_y1.scenery = "0 abc 40 60 SAND4\n";
+    try {
+        load(bad_y1.text());
+        FAIL() << "loaded";
+    } catch (const LevelError &error) {
+        EXPECT_EQ(error.line, 4);
+        EXPECT_EQ(error.column, 3);
+    }
+    EXPECT_EQ(debug_file(), "0\n") << "the last token read before the mistake";
+}
+
+// --- The level at run time ---
+
+class RunningLevel : public LevelTest {
+protected:
+    void SetUp() override
+    {
+        LevelTest::SetUp();
+        headless::write_file(dir + "/level1.dat", LevelFile().text());
+        headless::InDirectory here(dir);
+        level = std::make_unique<Level>("level1.dat");
+    }
+
+    static Enemy enemy(const char *kind, int x, int y)
+    {
+        std::string name = kind;
+        return Enemy(x, y, name);
+    }
+
+    static Solid_Object solid(int x1, int y1, int x2, int y2, const char *sprite = "DIRT")
+    {
+        std::string name = sprite;
+        return Solid_Object(x1, y1, x2, y2, name);
+    }
+
+    std::unique_ptr<Level> level;
+};
+
+TEST_F(RunningLevel, UpdateRemovesAnEnemyWhenItDiesAndUpdatesTheRestOnce)
+{
+    for (std::vector<Enemy> *list : {&level->enemies, &level->header_enemies}) {
+        *list = {enemy("ZOMBIE", 0, 100), enemy("ZOMBIE", 200, 100), enemy("ZOMBIE", 400, 100)};
+        (*list)[1].hit_points = 1;
+    }
+    int bx = 210, by = 120, dx = 2, dy = 0;
+    std::string gun = "MACHINE_GUN";
+    zarnbullets.push_back(ZarnBullet(bx, by, dx, dy, gun)); // kills both middle zombies
+
+    Enemy a = level->enemies[0], c = level->enemies[2];
+    // A zombie killed by a bullet is removed in the 101st update after that one.
+    for (int pass = 1; pass <= 102; pass++) {
+        level->update();
+        a.update();
+        c.update();
+        const std::size_t expected = pass <= 101 ? 3 : 2;
+        ASSERT_EQ(level->enemies.size(), expected) << "pass " << pass;
+        ASSERT_EQ(level->header_enemies.size(), expected) << "pass " << pass;
+    }
+    for (std::vector<Enemy> *list : {&level->enemies, &level->header_enemies}) {
+        EXPECT_EQ((*list)[0].x, a.x);
+        EXPECT_EQ((*list)[0].anim_timer, a.anim_timer);
+        EXPECT_EQ((*list)[1].x, c.x);
+        EXPECT_EQ((*list)[1].anim_timer, c.anim_timer);
+    }
+}
+
+TEST_F(RunningLevel, UpdateMovesLasersFiredInTheSameCallAndAnimatesPlainScenery)
+{
+    level->enemies = {enemy("ROBO", 300, 100)};
+    level->enemies[0].action_timer = 0; // fires in this update
+    int sx = 500, sy = 50, dx = -4, dy = 0;
+    std::string laser = "laser";
+    eweapons.push_back(EWeapon(sx, sy, dx, dy, laser));
+    eweapons[0].x = sx - 160; // its next move takes it out of range
+    std::string flame = "FLAME";
+    int zero = 0;
+    level->objects.push_back(Object(zero, zero, zero, zero, flame));
+    {
+        headless::InDirectory here(dir);
+        level->solid_objects.push_back(solid(0, 0, 0, 0, "FLAME"));
+    }
+
+    level->update();
+    ASSERT_EQ(eweapons.size(), 1u);
+    EXPECT_EQ(eweapons[0].start_x, 285);
+    EXPECT_EQ(eweapons[0].x, 281) << "the new laser made its first move";
+    EXPECT_EQ(level->objects[0].sprite, sprite_entry(28));
+    EXPECT_EQ(level->solid_objects[0].sprite, sprite_entry(27)) << "solid scenery is not animated";
+}
+
+TEST_F(RunningLevel, BoundaryChecksAskEverySolidObjectAndKeepTheirAnswer)
+{
+    global_difference = 77;
+    EXPECT_FALSE(level->boundary_y_violation_check(10, 90, 0, 20));
+    EXPECT_EQ(global_difference, 77) << "no solid objects, no landing";
+    {
+        headless::InDirectory here(dir);
+        level->solid_objects = {solid(0, 100, 40, 100), solid(0, 50, 40, 120), solid(500, 0, 500, 0)};
+    }
+    EXPECT_TRUE(level->boundary_y_violation_check(10, 90, 0, 20));
+    EXPECT_TRUE(level->boundary_y_violation);
+    EXPECT_EQ(global_difference, 50) << "the last object hit sets the landing height";
+    EXPECT_FALSE(level->boundary_y_violation_check(10, 0, 0, 20));
+    EXPECT_FALSE(level->boundary_y_violation);
+
+    EXPECT_TRUE(level->boundary_x_violation_check(-10, 110, 20, 0));
+    EXPECT_TRUE(level->boundary_x_violation);
+    EXPECT_FALSE(level->boundary_x_violation_check(-10, 110, 10, 0));
+    EXPECT_FALSE(level->boundary_x_violation);
+}
+
+TEST_F(RunningLevel, ScrollLimitsAreInclusive)
+{
+    EXPECT_FALSE(level->scroll_x_violation_check(3198, 2));
+    EXPECT_TRUE(level->scroll_x_violation_check(3199, 2));
+    EXPECT_TRUE(level->scroll_x_violation);
+    EXPECT_FALSE(level->scroll_x_violation_check(2, -2));
+    EXPECT_FALSE(level->scroll_x_violation);
+    EXPECT_TRUE(level->scroll_x_violation_check(1, -2));
+}
+
+TEST_F(RunningLevel, DisplayDrawsTheLayersInOrder)
+{
+    std::string grass = "GRASS1";
+    int x1 = 0, y1 = 100;
+    level->objects.push_back(Object(x1, y1, x1, y1, grass));
+    {
+        headless::InDirectory here(dir);
+        level->solid_objects.push_back(solid(0, 100, 0, 100, "DIRT"));
+    }
+    level->enemies = {enemy("ZOMBIE", 20, 150)};
+    level->header_enemies = {enemy("ROBO", 20, 150)};
+    int lx = 20, ly = 152, dx = -4, dy = 0;
+    std::string laser = "laser";
+    eweapons.push_back(EWeapon(lx, ly, dx, dy, laser));
+
+    level->display();
+    EXPECT_EQ(getpixel(buffer, 5, 5), headless::entry_colour(21)) << "background";
+    EXPECT_EQ(getpixel(buffer, 5, 200), 0) << "the background covers the top 200 rows only";
+    EXPECT_EQ(getpixel(buffer, 161, 101), headless::entry_colour(19)) << "solid over plain scenery";
+    EXPECT_EQ(getpixel(buffer, 21, 151), headless::entry_colour(85)) << "header enemies over enemies";
+    EXPECT_EQ(getpixel(buffer, 21, 152), 3) << "lasers over everything";
+}
+
+} // namespace
