@@ -28,8 +28,13 @@ void Character::translate(int &step_x, int &step_y)
 
 void Character::display()
 {
+    draw_in_panels(sprite, x - global_x, y);
+}
+
+void draw_in_panels(RLE_SPRITE *sprite, int screen_x, int y)
+{
     if (!sprite)
         return;
     for (const Panel &panel : panels())
-        draw_rle_sprite(panel.bitmap, sprite, x - global_x - panel.offset, y);
+        draw_rle_sprite(panel.bitmap, sprite, screen_x - panel.offset, y);
 }

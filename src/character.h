@@ -29,4 +29,8 @@ public:
     void display();
 };
 
+// Draws sprite into the three panels so that it shows on the screen at
+// (screen_x, y); nothing when sprite is null.
+void draw_in_panels(RLE_SPRITE *sprite, int screen_x, int y);
+
 #endif
