@@ -54,8 +54,10 @@ void draw_tent(BITMAP *target, const std::vector<std::string> &args)
         write_centred(target, face, args[i], text_row(i));
 }
 
+// The key is waited for like every other wait of the game's, so that the
+// window's close button still ends the game from here.
 void tent(std::vector<std::string> &args)
 {
     draw_tent(screen, args);
-    readkey();
+    wait_for_key();
 }

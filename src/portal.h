@@ -21,7 +21,7 @@ public:
 };
 
 // Shows the tent backdrop with args[2], args[3], ... one per line and waits
-// for a key.
+// for a key (or the window to close).
 void tent(std::vector<std::string> &args);
 
 // The drawing half of tent: clears target and draws the backdrop and the
