@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 #include "intro.h"
 #include "level.h"
@@ -211,6 +213,327 @@ void game_timer()
 
 namespace {
 
+std::atomic<bool> window_closed{false};
+
+void close_button_pressed()
+{
+    window_closed = true;
+}
+
+} // namespace
+
+bool close_requested()
+{
+    return window_closed;
+}
+
+void request_close()
+{
+    window_closed = true;
+}
+
+bool wait_for_key()
+{
+    while (!keypressed()) {
+        if (window_closed)
+            return false;
+        rest(5);
+    }
+    readkey();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Horizontal scrolling
+
+namespace {
+
+constexpr int STEP = 2;
+constexpr int NO_LEDGE_TEST = -1000000;
+
+// The constants of one kind of step: the column of the wall test (relative
+// to global_x while the view scrolls, to global_x + shift_x while it is
+// fixed), the last body row tested and the column of the ledge test.
+struct StepShape {
+    int wall_column;
+    int last_body_row;
+    int ledge_column;
+};
+
+// Indexed by [moving left][in the air][view fixed].
+const StepShape step_shapes[2][2][2] = {
+    // right
+    {{{20, 169, 0}, {-15, 179, 20}},                       // on the ground: scrolls, fixed
+     {{20, 179, NO_LEDGE_TEST}, {-10, 169, NO_LEDGE_TEST}}}, // in the air: scrolls, fixed
+    // left
+    {{{-15, 179, 20}, {-15, 179, 20}},
+     {{-10, 169, NO_LEDGE_TEST}, {-10, 169, NO_LEDGE_TEST}}},
+};
+
+constexpr int FIRST_BODY_ROW = 100;
+constexpr int FEET_ROW = 180;
+
+// Asks the level about every body row at the given column; every row is
+// asked even after a hit.
+bool body_blocked(Level &level, int column, int first_row, int last_row, int step_x, int step_y)
+{
+    bool blocked = false;
+    for (int row = first_row; row <= last_row; row++)
+        blocked |= level.boundary_x_violation_check(column, row, step_x, step_y);
+    return blocked;
+}
+
+void scroll_panels(int step)
+{
+    scroll_x_1 -= step;
+    scroll_x_2 -= step;
+    scroll_x_3 -= step;
+    global_x += step;
+}
+
+void wrap_panels(int step)
+{
+    const int wrap_at = step > 0 ? -320 : 320;
+    if (scroll_x_1 == wrap_at) {
+        scroll_x_1 = 0;
+        scroll_x_2 = 320;
+        scroll_x_3 = -320;
+    }
+}
+
+// Starts a fall when nothing is left under the hero's feet.
+void ledge_test(Level &level, int column)
+{
+    if (level.boundary_y_violation_check(column, shift_y + FEET_ROW, 0, 1))
+        return;
+    zarnjump = true;
+    if (level.scroll_y_check())
+        global_ys = 1;
+    else
+        shift_ys = 1;
+}
+
+// One step of the hero by d pixels: the view scrolls while the hero's world
+// position stays within the level's scroll limits, otherwise he walks across
+// the screen. Solid scenery blocks the body; a ground step may start a fall,
+// and an air step applies a gravity tick of its own.
+void horizontal_step(Level &level, Zarn &zarn, int d)
+{
+    const bool fixed = level.scroll_x_violation_check(shift_x + global_x, d);
+    const bool airborne = zarnjump;
+    const StepShape &shape = step_shapes[d < 0][airborne][fixed];
+    int &step_x = fixed ? shift_xs : global_xs;
+    step_x = d;
+    if (!airborne)
+        global_ys = 0;
+
+    const int base = fixed ? global_x + shift_x : global_x;
+    const int first_row = airborne ? shift_y + FIRST_BODY_ROW : shift_y + global_y + FIRST_BODY_ROW;
+    const int last_row = first_row - FIRST_BODY_ROW + shape.last_body_row;
+    if (body_blocked(level, base + shape.wall_column, first_row, last_row, step_x,
+                     airborne ? shift_ys : global_ys))
+        return;
+
+    if (fixed)
+        shift_x += d;
+    else
+        scroll_panels(d);
+
+    if (airborne) {
+        zarn.vertical_translate(step_x, shift_ys);
+    } else {
+        const int new_base = fixed ? global_x + shift_x : global_x;
+        ledge_test(level, new_base + shape.ledge_column);
+    }
+    if (!fixed)
+        wrap_panels(d);
+}
+
+} // namespace
+
+void right_translate(Level &level, Zarn &zarn)
+{
+    horizontal_step(level, zarn, STEP);
+}
+
+void left_translate(Level &level, Zarn &zarn)
+{
+    horizontal_step(level, zarn, -STEP);
+}
+
+// ---------------------------------------------------------------------------
+// The main loop and the key dispatch
+
+namespace {
+
+constexpr int LANDING_COLUMNS_LEFT = -10;
+constexpr int LANDING_COLUMNS_RIGHT = 19;
+
+void update_bullets()
+{
+    for (size_t i = 0; i < zarnbullets.size(); i++) {
+        zarnbullets[i].update();
+        if (!zarnbullets[i].active()) {
+            zarnbullets.erase(zarnbullets.begin() + static_cast<std::ptrdiff_t>(i));
+            i--;
+        }
+    }
+}
+
+// Gravity and the landing test over the 30 columns under the hero; every
+// column is asked, so the last hit sets the landing height.
+void apply_gravity(Level &level, Zarn &zarn)
+{
+    if (!zarnjump || level.scroll_y_check())
+        return;
+    zarn.vertical_translate(global_xs, shift_ys);
+    bool landed = false;
+    for (int column = global_x + LANDING_COLUMNS_LEFT; column <= global_x + LANDING_COLUMNS_RIGHT;
+         column++)
+        landed |= level.boundary_y_violation_check(column, shift_y + FEET_ROW, global_xs, shift_ys);
+    if (landed) {
+        zarnjump = false;
+        shift_y = global_difference - FEET_ROW;
+    }
+}
+
+void show_panels()
+{
+    for (const Panel &panel : panels())
+        blit(panel.bitmap, screen, 0, 0, panel.offset, 0, 320, 200);
+}
+
+// Passes start at least this far apart, so the game runs at the same speed
+// on every machine that can keep up.
+constexpr auto MIN_PASS_TIME = std::chrono::milliseconds(10);
+
+void jump(Level &level, Zarn &)
+{
+    if (zarnjump)
+        return;
+    zarnjump = true;
+    if (level.scroll_y_check())
+        global_ys = -4;
+    else
+        shift_ys = -4;
+}
+
+bool walking_allowed()
+{
+    return !key[KEY_LCONTROL] && !key[KEY_UP];
+}
+
+void walk_left(Level &level, Zarn &zarn)
+{
+    if (!walking_allowed())
+        return;
+    left_translate(level, zarn);
+    int step_x = -STEP, step_y = 0;
+    zarn.translate(step_x, step_y);
+}
+
+void walk_right(Level &level, Zarn &zarn)
+{
+    if (!walking_allowed())
+        return;
+    right_translate(level, zarn);
+    int step_x = STEP, step_y = 0;
+    zarn.translate(step_x, step_y);
+}
+
+struct KeyAction {
+    int scancode;
+    void (*act)(Level &, Zarn &);
+};
+
+const KeyAction key_actions[] = {
+    {KEY_ESC, [](Level &, Zarn &) { QUIT = true; }},
+    {KEY_D, [](Level &, Zarn &zarn) { zarn.firegun(); }},
+    {KEY_X, jump},
+    {KEY_LEFT, walk_left},
+    {KEY_RIGHT, walk_right},
+    {KEY_UP, [](Level &level, Zarn &zarn) { level.portal_handler(zarn); }},
+};
+
+// Walking while firing: held keys, tested after every key read.
+struct HeldCombination {
+    int arrow;
+    bool needs_up;
+    int step_x;
+    int aim_up;
+};
+
+const HeldCombination held_combinations[] = {
+    {KEY_RIGHT, false, STEP, 0},
+    {KEY_LEFT, false, -STEP, 0},
+    {KEY_RIGHT, true, STEP, 1},
+    {KEY_LEFT, true, -STEP, 1},
+};
+
+void walk_while_firing(Level &level, Zarn &zarn)
+{
+    for (const HeldCombination &combination : held_combinations) {
+        if (!key[combination.arrow] || !key[KEY_LCONTROL] || bool(key[KEY_UP]) != combination.needs_up)
+            continue;
+        if (combination.step_x > 0)
+            right_translate(level, zarn);
+        else
+            left_translate(level, zarn);
+        int step_x = combination.step_x, aim_up = combination.aim_up;
+        zarn.diagonal_translate(step_x, aim_up);
+    }
+}
+
+} // namespace
+
+void begin_level(Level &level, Zarn &zarn)
+{
+    game_loop(level, zarn);
+}
+
+void game_loop(Level &level, Zarn &zarn)
+{
+    auto pass_start = std::chrono::steady_clock::now() - MIN_PASS_TIME;
+    for (;;) {
+        if (QUIT || window_closed)
+            return;
+        std::this_thread::sleep_until(pass_start + MIN_PASS_TIME);
+        pass_start = std::chrono::steady_clock::now();
+        game_pass(level, zarn);
+        show_panels();
+        rest(1);
+        zarn.standstill();
+        if (keypressed())
+            game_loop_helper(level, zarn);
+    }
+}
+
+void game_pass(Level &level, Zarn &zarn)
+{
+    update_bullets();
+    apply_gravity(level, zarn);
+    level.update();
+    level.display();
+    for (ZarnBullet &bullet : zarnbullets)
+        bullet.display();
+    zarn.display();
+}
+
+void game_loop_helper(Level &level, Zarn &zarn)
+{
+    dispatch_key(level, zarn, readkey() >> 8);
+}
+
+void dispatch_key(Level &level, Zarn &zarn, int scancode)
+{
+    for (const KeyAction &action : key_actions)
+        if (action.scancode == scancode)
+            action.act(level, zarn);
+    walk_while_firing(level, zarn);
+}
+
+namespace {
+
 // Tells the player what went wrong, on the terminal and in a message box.
 void report_failure(const std::string &message)
 {
@@ -274,8 +597,23 @@ int game_main(int, char **)
     set_color_conversion(COLORCONV_NONE);
     set_palette(static_cast<RGB *>(data1[100].dat));
     install_int(game_timer, 30);
+    set_close_button_callback(close_button_pressed);
 
-    readkey();
-    remove_int(game_timer);
+    intro();
+    if (window_closed)
+        return 0;
+    try {
+        Level level(find_data_file("level1.dat"));
+        int start_x = 130, start_y = 100;
+        Zarn zarn(start_x, start_y);
+        begin_level(level, zarn);
+        wait_for_key();
+        remove_int(game_timer);
+    } catch (const LevelError &error) {
+        remove_int(game_timer);
+        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+        report_failure(error.what());
+        return 1;
+    }
     return 0;
 }

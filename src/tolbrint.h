@@ -83,9 +83,23 @@ void game_timer();
 void right_translate(Level &level, Zarn &zarn);
 void left_translate(Level &level, Zarn &zarn);
 
+// The window's close button ends the game from any point: waits return early
+// and the loop stops.
+bool close_requested();
+void request_close();
+
+// Waits for a key press and takes it from the buffer; returns false instead
+// when the window is closed.
+bool wait_for_key();
+
 void begin_level(Level &level, Zarn &zarn);
+// The part of one pass that changes the game and draws the panels: bullets,
+// gravity and landing, the level's update and drawing, bullets, hero.
+void game_pass(Level &level, Zarn &zarn);
 void game_loop(Level &level, Zarn &zarn);
 void game_loop_helper(Level &level, Zarn &zarn);
+// Acts on one key's scancode, then on the held walk-and-fire combinations.
+void dispatch_key(Level &level, Zarn &zarn, int scancode);
 
 // The whole program: start-up, intro, play and shutdown. Returns the exit code.
 int game_main(int argc, char **argv);

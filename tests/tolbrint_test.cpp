@@ -4,10 +4,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
+#include <memory>
 
 #include "headless.h"
+#include "level.h"
 #include "tolbrint.h"
+#include "zarn.h"
 
 namespace {
 
@@ -121,6 +125,232 @@ TEST_F(Startup, PanelsAreListedInDrawingOrder)
     EXPECT_EQ(list[1].offset, 314);
     EXPECT_EQ(list[2].bitmap, buffer3);
     EXPECT_EQ(list[2].offset, -326);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Scrolling, the pass and the key dispatch, on small levels of our own.
+
+namespace {
+
+struct LevelSpec {
+    std::string solid = "-1000 180 5000 180 SAND4\n"; // flat ground under the whole walk
+    int left_limit = -100000;
+    int right_limit = 100000;
+    bool scrolls_vertically = false;
+    std::string portal = "BREAK\n";
+};
+
+std::string level_text(const LevelSpec &spec)
+{
+    return "0 0 DUNE1 yes " + std::string(spec.scrolls_vertically ? "yes" : "no") +
+           " no no no no " + std::to_string(spec.left_limit) + " " +
+           std::to_string(spec.right_limit) + " 0 200 desert noon no\n" +
+           "BREAK\nignored words\nBREAK\n" + spec.solid + "BREAK\nBREAK\nBREAK\nBREAK\n" +
+           spec.portal;
+}
+
+class Play : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        headless::start();
+        dir = headless::temp_dir();
+        inside = std::make_unique<headless::InDirectory>(dir);
+        for (int k = 0; k < KEY_MAX; k++)
+            key[k] = 0;
+    }
+    void TearDown() override
+    {
+        for (int k = 0; k < KEY_MAX; k++)
+            key[k] = 0;
+    }
+
+    Level &load(const LevelSpec &spec)
+    {
+        headless::write_file(dir + "/level.dat", level_text(spec));
+        level = std::make_unique<Level>(dir + "/level.dat");
+        int x = 130, y = 100;
+        zarn = std::make_unique<Zarn>(x, y);
+        return *level;
+    }
+
+    std::string dir;
+    std::unique_ptr<headless::InDirectory> inside;
+    std::unique_ptr<Level> level;
+    std::unique_ptr<Zarn> zarn;
+};
+
+TEST_F(Play, WalkingRightScrollsAndWrapsThePanels)
+{
+    load(LevelSpec());
+    for (int step = 1; step <= 159; step++)
+        right_translate(*level, *zarn);
+    EXPECT_EQ(scroll_x_1, -318);
+    EXPECT_EQ(scroll_x_2, 2);
+    EXPECT_EQ(scroll_x_3, -638);
+    right_translate(*level, *zarn);
+    EXPECT_EQ(scroll_x_1, 0);
+    EXPECT_EQ(scroll_x_2, 320);
+    EXPECT_EQ(scroll_x_3, -320);
+    EXPECT_EQ(global_x, 320);
+    EXPECT_EQ(shift_x, 0);
+    EXPECT_FALSE(zarnjump) << "the ground runs under the whole walk";
+}
+
+TEST_F(Play, OneStepLeftFromTheStart)
+{
+    load(LevelSpec());
+    left_translate(*level, *zarn);
+    EXPECT_EQ(scroll_x_1, 2);
+    EXPECT_EQ(scroll_x_2, 322);
+    EXPECT_EQ(scroll_x_3, -318);
+    EXPECT_EQ(global_x, -2);
+    EXPECT_EQ(global_xs, -2);
+}
+
+TEST_F(Play, ABlockedStepChangesOnlyTheStepVariables)
+{
+    LevelSpec spec;
+    spec.solid += "21 100 21 160 SAND4\n"; // a wall just right of the hero's body
+    load(spec);
+    global_ys = 7;
+    shift_ys = 5;
+    right_translate(*level, *zarn);
+    EXPECT_EQ(global_xs, 2);
+    EXPECT_EQ(global_ys, 0);
+    EXPECT_EQ(global_x, 0);
+    EXPECT_EQ(scroll_x_1, 0);
+    EXPECT_EQ(shift_ys, 5);
+    EXPECT_FALSE(zarnjump);
+    // The other way is open.
+    left_translate(*level, *zarn);
+    EXPECT_EQ(global_x, -2);
+}
+
+TEST_F(Play, StepOffALedgeStartsAFall)
+{
+    LevelSpec spec;
+    spec.solid = "-1000 180 -20 180 SAND4\n"; // ground ends at x = 0
+    load(spec);
+    right_translate(*level, *zarn);
+    EXPECT_EQ(global_x, 2) << "the step itself is taken";
+    EXPECT_TRUE(zarnjump);
+    EXPECT_EQ(shift_ys, 1);
+
+    spec.scrolls_vertically = true;
+    headless::reset_game_state();
+    load(spec);
+    right_translate(*level, *zarn);
+    EXPECT_TRUE(zarnjump);
+    EXPECT_EQ(global_ys, 1) << "a vertically scrolling level gets the fall speed in global_ys";
+    EXPECT_EQ(shift_ys, 0);
+}
+
+TEST_F(Play, AnAirStepAppliesItsOwnGravityTick)
+{
+    load(LevelSpec());
+    zarnjump = true;
+    shift_ys = -4;
+    const int ticks = zarn->fall_ticks;
+    right_translate(*level, *zarn);
+    EXPECT_EQ(zarn->fall_ticks, ticks + 1);
+    EXPECT_EQ(global_x, 2);
+    EXPECT_TRUE(zarnjump) << "only the main loop lands the hero";
+}
+
+TEST_F(Play, AtTheScrollLimitTheHeroWalksAcrossTheScreen)
+{
+    LevelSpec spec;
+    spec.left_limit = 0;
+    spec.right_limit = 0;
+    load(spec);
+    right_translate(*level, *zarn);
+    right_translate(*level, *zarn);
+    EXPECT_EQ(shift_x, 4);
+    EXPECT_EQ(shift_xs, 2);
+    EXPECT_EQ(global_x, 0);
+    EXPECT_EQ(scroll_x_1, 0);
+    // Back within the limits the view scrolls again and shift_x is kept.
+    left_translate(*level, *zarn);
+    EXPECT_EQ(shift_x, 2) << "4 - 2 is still beyond the limit";
+    left_translate(*level, *zarn);
+    EXPECT_EQ(shift_x, 2);
+    EXPECT_EQ(global_x, -2);
+    EXPECT_EQ(scroll_x_1, 2);
+}
+
+TEST_F(Play, AJumpRisesThirtyPixelsAndLandsOnTheGround)
+{
+    load(LevelSpec());
+    dispatch_key(*level, *zarn, KEY_X);
+    ASSERT_TRUE(zarnjump);
+    EXPECT_EQ(shift_ys, -4);
+    dispatch_key(*level, *zarn, KEY_X);
+    EXPECT_EQ(shift_ys, -4) << "a second jump needs a landing first";
+
+    int highest = 0, passes = 0;
+    while (zarnjump && passes < 1000) {
+        game_pass(*level, *zarn);
+        highest = std::min(highest, shift_y);
+        passes++;
+    }
+    EXPECT_FALSE(zarnjump);
+    EXPECT_EQ(highest, -30);
+    EXPECT_EQ(shift_y, 0) << "feet snapped onto the top of the ground";
+    EXPECT_GT(passes, 100);
+}
+
+TEST_F(Play, AFallingHeroLandsOnALedge)
+{
+    LevelSpec spec;
+    spec.solid = "-1000 180 5000 180 SAND4\n-1000 150 5000 150 SAND4\n"; // a ledge over the ground
+    load(spec);
+    zarnjump = true;
+    shift_y = -40;
+    shift_ys = 4;
+    for (int pass = 0; pass < 200 && zarnjump; pass++)
+        game_pass(*level, *zarn);
+    EXPECT_FALSE(zarnjump);
+    EXPECT_EQ(shift_y, 150 - 180);
+}
+
+TEST_F(Play, KeysQualifiedByHeldKeys)
+{
+    load(LevelSpec());
+    key[KEY_UP] = 1;
+    dispatch_key(*level, *zarn, KEY_RIGHT);
+    EXPECT_EQ(global_x, 0) << "Right with Up held moves nothing";
+    key[KEY_UP] = 0;
+
+    // With Ctrl and Right held any key walks right while firing.
+    key[KEY_LCONTROL] = 1;
+    key[KEY_RIGHT] = 1;
+    dispatch_key(*level, *zarn, KEY_D);
+    EXPECT_EQ(global_x, 2);
+    ASSERT_EQ(zarnbullets.size(), 2u) << "the shot of D and the shot of the walk";
+    EXPECT_EQ(zarnbullets[1].dy, 0);
+
+    // Escape still lets the held combinations act.
+    key[KEY_UP] = 1;
+    dispatch_key(*level, *zarn, KEY_ESC);
+    EXPECT_TRUE(QUIT);
+    EXPECT_EQ(global_x, 4);
+    ASSERT_EQ(zarnbullets.size(), 3u);
+    EXPECT_EQ(zarnbullets[2].dy, -2) << "Ctrl, Up and Right fire diagonally";
+}
+
+TEST_F(Play, SpentBulletsGoBeforeDrawingAndTheNextOneStillMoves)
+{
+    load(LevelSpec());
+    add_bullet(0, 50, 2, 0, "MACHINE_GUN");
+    add_bullet(0, 80, 2, 0, "MACHINE_GUN");
+    zarnbullets[0].x = 130; // its next move takes it out of range
+    game_pass(*level, *zarn);
+    ASSERT_EQ(zarnbullets.size(), 1u);
+    EXPECT_EQ(zarnbullets[0].y, 80);
+    EXPECT_EQ(zarnbullets[0].x, 2);
 }
 
 } // namespace

@@ -24,7 +24,7 @@ cleanup() {
     [ -n "$GAME_PID" ] && kill -9 "$GAME_PID" 2>/dev/null
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     wait 2>/dev/null
-    rm -rf "$WORK"
+    [ -n "${KEEP_WORK:-}" ] || rm -rf "$WORK"
 }
 trap cleanup EXIT
 
@@ -85,7 +85,7 @@ shot() {
 
 # Colour of one pixel of a PNG as "r,g,b" (0..255).
 pixel() {
-    convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -1 | sed -E 's/.*srgb\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
+    convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -1 | sed -E 's/^[^:]*: *\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
 }
 
 # Waits up to $1 seconds for the game to exit; prints its exit code.
@@ -96,3 +96,35 @@ wait_exit() {
     done
     echo timeout
 }
+
+# Number of differing pixels between two screenshots.
+pixels_differing() {
+    compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1
+}
+
+# Bounding box "WxH+X+Y" of the pixels that differ between two screenshots.
+difference_box() {
+    convert "$1" "$2" -compose difference -composite -fuzz 0 -format '%@' info:
+}
+
+# Starts the game on a level, passes the intro with a key pressed early
+# (it waits in the buffer) and waits for the first frame of play.
+start_play() {
+    start_x
+    stage_data "$1"
+    start_game
+    wait_for_window
+    key space
+    local shot_path
+    for _ in $(seq 200); do
+        sleep 0.1
+        shot_path=$(shot waiting)
+        # The intro never touches the top of screen column 0; play paints it.
+        [ "$(pixel "$shot_path" 0 10)" != "0,0,0" ] && { sleep 0.3; return 0; }
+    done
+    fail "play did not start: $(cat "$WORK/out")"
+}
+
+# The level used by the play tests: flat ground, a portal at the start.
+PLAY_LEVEL="$SOURCE_DIR/tests/e2e/levels/play.dat"
+CLOSE_WINDOW="$BUILD_DIR/tests/close_window"

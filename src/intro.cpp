@@ -1,0 +1,54 @@
+#include "intro.h"
+
+#include <cstdlib>
+
+#include "tolbrint.h"
+
+namespace {
+
+const char *const credit_lines[2] = {
+    "A desert run and gun",
+    "Press a key to begin",
+};
+constexpr int CREDIT_ROWS[2] = {55, 70};
+
+constexpr int STAR_STEPS = 35;
+
+void slide_in_title(BITMAP *title)
+{
+    for (int i = 0; i < 320 && !close_requested(); i++) {
+        blit(title, screen, 0, 0, 320 - i, 0, 320, 200);
+        rest(10);
+    }
+}
+
+// A white dot in the sky while every colour-4 pixel flashes a random colour.
+void twinkle_star()
+{
+    const int x = std::rand() % 320;
+    const int y = std::rand() % 50;
+    const int red = std::rand() % 63;
+    const int green = std::rand() % 63;
+    const int blue = std::rand() % 63;
+    set_palette_entry(4, red, green, blue);
+    circlefill(screen, x, y, 2, 1);
+    rest(50);
+    set_palette_entry(4, 0, 0, 0);
+    rest(50);
+}
+
+} // namespace
+
+void intro()
+{
+    slide_in_title(bitmap_entry(38));
+    if (close_requested())
+        return;
+    blit(bitmap_entry(37), screen, 0, 0, 0, 100, 75, 100);
+    for (int step = 0; step < STAR_STEPS && !close_requested(); step++)
+        twinkle_star();
+    for (int line = 0; line < 2; line++)
+        textout_centre_ex(screen, font_entry(65), credit_lines[line], 160, CREDIT_ROWS[line], -1, -1);
+    wait_for_key();
+    scroll_screen(0, 0);
+}
