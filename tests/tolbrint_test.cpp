@@ -134,7 +134,7 @@ TEST_F(Startup, PanelsAreListedInDrawingOrder)
 
 namespace {
 
-struct LevelSpec {
+struct LevelPlan {
     std::string solid = "-1000 180 5000 180 SAND4\n"; // flat ground under the whole walk
     int left_limit = -100000;
     int right_limit = 100000;
@@ -142,13 +142,13 @@ struct LevelSpec {
     std::string portal = "BREAK\n";
 };
 
-std::string level_text(const LevelSpec &spec)
+std::string level_text(const LevelPlan &plan)
 {
-    return "0 0 DUNE1 yes " + std::string(spec.scrolls_vertically ? "yes" : "no") +
-           " no no no no " + std::to_string(spec.left_limit) + " " +
-           std::to_string(spec.right_limit) + " 0 200 desert noon no\n" +
-           "BREAK\nignored words\nBREAK\n" + spec.solid + "BREAK\nBREAK\nBREAK\nBREAK\n" +
-           spec.portal;
+    return "0 0 DUNE1 yes " + std::string(plan.scrolls_vertically ? "yes" : "no") +
+           " no no no no " + std::to_string(plan.left_limit) + " " +
+           std::to_string(plan.right_limit) + " 0 200 desert noon no\n" +
+           "BREAK\nignored words\nBREAK\n" + plan.solid + "BREAK\nBREAK\nBREAK\nBREAK\n" +
+           plan.portal;
 }
 
 class Play : public ::testing::Test {
@@ -167,9 +167,9 @@ protected:
             key[k] = 0;
     }
 
-    Level &load(const LevelSpec &spec)
+    Level &load(const LevelPlan &plan)
     {
-        headless::write_file(dir + "/level.dat", level_text(spec));
+        headless::write_file(dir + "/level.dat", level_text(plan));
         level = std::make_unique<Level>(dir + "/level.dat");
         int x = 130, y = 100;
         zarn = std::make_unique<Zarn>(x, y);
@@ -184,7 +184,7 @@ protected:
 
 TEST_F(Play, WalkingRightScrollsAndWrapsThePanels)
 {
-    load(LevelSpec());
+    load(LevelPlan());
     for (int step = 1; step <= 159; step++)
         right_translate(*level, *zarn);
     EXPECT_EQ(scroll_x_1, -318);
@@ -201,7 +201,7 @@ TEST_F(Play, WalkingRightScrollsAndWrapsThePanels)
 
 TEST_F(Play, OneStepLeftFromTheStart)
 {
-    load(LevelSpec());
+    load(LevelPlan());
     left_translate(*level, *zarn);
     EXPECT_EQ(scroll_x_1, 2);
     EXPECT_EQ(scroll_x_2, 322);
@@ -212,9 +212,9 @@ TEST_F(Play, OneStepLeftFromTheStart)
 
 TEST_F(Play, ABlockedStepChangesOnlyTheStepVariables)
 {
-    LevelSpec spec;
-    spec.solid += "21 100 21 160 SAND4\n"; // a wall just right of the hero's body
-    load(spec);
+    LevelPlan plan;
+    plan.solid += "21 100 21 160 SAND4\n"; // a wall just right of the hero's body
+    load(plan);
     global_ys = 7;
     shift_ys = 5;
     right_translate(*level, *zarn);
@@ -231,17 +231,17 @@ TEST_F(Play, ABlockedStepChangesOnlyTheStepVariables)
 
 TEST_F(Play, StepOffALedgeStartsAFall)
 {
-    LevelSpec spec;
-    spec.solid = "-1000 180 -20 180 SAND4\n"; // ground ends at x = 0
-    load(spec);
+    LevelPlan plan;
+    plan.solid = "-1000 180 -20 180 SAND4\n"; // ground ends at x = 0
+    load(plan);
     right_translate(*level, *zarn);
     EXPECT_EQ(global_x, 2) << "the step itself is taken";
     EXPECT_TRUE(zarnjump);
     EXPECT_EQ(shift_ys, 1);
 
-    spec.scrolls_vertically = true;
+    plan.scrolls_vertically = true;
     headless::reset_game_state();
-    load(spec);
+    load(plan);
     right_translate(*level, *zarn);
     EXPECT_TRUE(zarnjump);
     EXPECT_EQ(global_ys, 1) << "a vertically scrolling level gets the fall speed in global_ys";
@@ -250,7 +250,7 @@ TEST_F(Play, StepOffALedgeStartsAFall)
 
 TEST_F(Play, AnAirStepAppliesItsOwnGravityTick)
 {
-    load(LevelSpec());
+    load(LevelPlan());
     zarnjump = true;
     shift_ys = -4;
     const int ticks = zarn->fall_ticks;
@@ -262,10 +262,10 @@ TEST_F(Play, AnAirStepAppliesItsOwnGravityTick)
 
 TEST_F(Play, AtTheScrollLimitTheHeroWalksAcrossTheScreen)
 {
-    LevelSpec spec;
-    spec.left_limit = 0;
-    spec.right_limit = 0;
-    load(spec);
+    LevelPlan plan;
+    plan.left_limit = 0;
+    plan.right_limit = 0;
+    load(plan);
     right_translate(*level, *zarn);
     right_translate(*level, *zarn);
     EXPECT_EQ(shift_x, 4);
@@ -283,7 +283,7 @@ TEST_F(Play, AtTheScrollLimitTheHeroWalksAcrossTheScreen)
 
 TEST_F(Play, AJumpRisesThirtyPixelsAndLandsOnTheGround)
 {
-    load(LevelSpec());
+    load(LevelPlan());
     dispatch_key(*level, *zarn, KEY_X);
     ASSERT_TRUE(zarnjump);
     EXPECT_EQ(shift_ys, -4);
@@ -304,9 +304,9 @@ TEST_F(Play, AJumpRisesThirtyPixelsAndLandsOnTheGround)
 
 TEST_F(Play, AFallingHeroLandsOnALedge)
 {
-    LevelSpec spec;
-    spec.solid = "-1000 180 5000 180 SAND4\n-1000 150 5000 150 SAND4\n"; // a ledge over the ground
-    load(spec);
+    LevelPlan plan;
+    plan.solid = "-1000 180 5000 180 SAND4\n-1000 150 5000 150 SAND4\n"; // a ledge over the ground
+    load(plan);
     zarnjump = true;
     shift_y = -40;
     shift_ys = 4;
@@ -318,7 +318,7 @@ TEST_F(Play, AFallingHeroLandsOnALedge)
 
 TEST_F(Play, KeysQualifiedByHeldKeys)
 {
-    load(LevelSpec());
+    load(LevelPlan());
     key[KEY_UP] = 1;
     dispatch_key(*level, *zarn, KEY_RIGHT);
     EXPECT_EQ(global_x, 0) << "Right with Up held moves nothing";
@@ -343,7 +343,7 @@ TEST_F(Play, KeysQualifiedByHeldKeys)
 
 TEST_F(Play, SpentBulletsGoBeforeDrawingAndTheNextOneStillMoves)
 {
-    load(LevelSpec());
+    load(LevelPlan());
     add_bullet(0, 50, 2, 0, "MACHINE_GUN");
     add_bullet(0, 80, 2, 0, "MACHINE_GUN");
     zarnbullets[0].x = 130; // its next move takes it out of range
