@@ -232,6 +232,33 @@ void draw_big_word(BITMAP *canvas, const ArtKit &kit, const std::string &word, i
     destroy_bitmap(ink);
 }
 
+// The ramp that holds a palette entry, or null for the fixed colours.
+const Ramp *ramp_of(const GamePalette &palette, int colour)
+{
+    for (const auto &[name, ramp] : palette.ramps)
+        if (colour >= ramp.first && colour < ramp.first + ramp.count)
+            return &ramp;
+    return nullptr;
+}
+
+// Shades the picture darker toward its left edge, up to steps ramp steps at
+// column 0 and none from column width on: a shadow to write text over.
+void darken_left(BITMAP *canvas, const ArtKit &kit, int width, double steps)
+{
+    for (int y = 0; y < canvas->h; y++) {
+        for (int x = 0; x < width; x++) {
+            const int colour = getpixel(canvas, x, y);
+            const Ramp *ramp = ramp_of(kit.palette, colour);
+            if (!ramp)
+                continue;
+            const double t = 1.0 - double(x) / width;
+            const double down = steps * t * t * (3.0 - 2.0 * t);
+            const int whole = static_cast<int>(down) + ((down - std::floor(down)) * 16.0 > BAYER[y & 3][x & 3] ? 1 : 0);
+            putpixel(canvas, x, y, ramp->at(colour - ramp->first - whole));
+        }
+    }
+}
+
 // The intro's title picture, which is also the inside-the-tent backdrop:
 // a night falling over the dunes, the title in gold and a camp on the right.
 // The sky's top rows stay dark for the star dots; the middle band and the
@@ -247,6 +274,7 @@ void paint_title(BITMAP *canvas, const ArtKit &kit)
     draw_dune_range(canvas, kit, {158, 4, 2, 1.0, "dusk", 0.45, 0.6, 0.0, 31}, 200);
     draw_dune_range(canvas, kit, {172, 7, 1, 2.6, "dusk", 0.3, 0.7, 0.01, 32}, 200);
     draw_dune_range(canvas, kit, {186, 5, 2, 5.0, "dusk", 0.18, 0.6, 0.01, 33}, 200);
+    darken_left(canvas, kit, 200, 8.0);
     draw_big_word(canvas, kit, "TOLBRINT", 106, 96, 4, "brass");
 }
 
