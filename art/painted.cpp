@@ -259,6 +259,31 @@ void darken_left(BITMAP *canvas, const ArtKit &kit, int width, double steps)
     }
 }
 
+// Stamps a part a few ramp steps darker, as if in the evening shadow.
+void stamp_in_shadow(BITMAP *canvas, const ArtKit &kit, const std::string &name, int x, int y, int steps)
+{
+    const Part &part = find_part(kit.parts, name);
+    for (int row = 0; row < part.h; row++)
+        for (int column = 0; column < part.w; column++) {
+            const int colour = part.at(column, row);
+            if (!colour)
+                continue;
+            const Ramp *ramp = ramp_of(kit.palette, colour);
+            putpixel(canvas, x + column, y + row, ramp ? ramp->at(colour - ramp->first - steps) : colour);
+        }
+}
+
+// A palm tree stacked as the levels stack it: crown pieces from top, the
+// trunk from top + 40 down to the ground.
+void palm_in_shadow(BITMAP *canvas, const ArtKit &kit, int x, int top, int ground, int steps)
+{
+    for (int y = top + 40; y < ground; y += 20)
+        stamp_in_shadow(canvas, kit, "trunk", x, y, steps);
+    const char *crown[] = {"palm_crown", "palm_fronds", "palm_crown", "palm_fronds"};
+    for (int i = 0; i < 4; i++)
+        stamp_in_shadow(canvas, kit, crown[i], x, top + 20 * i, steps);
+}
+
 // The intro's title picture, which is also the inside-the-tent backdrop:
 // a night falling over the dunes, the title in gold and a camp on the right.
 // The sky's top rows stay dark for the star dots; the middle band and the
@@ -274,6 +299,11 @@ void paint_title(BITMAP *canvas, const ArtKit &kit)
     draw_dune_range(canvas, kit, {158, 4, 2, 1.0, "dusk", 0.45, 0.6, 0.0, 31}, 200);
     draw_dune_range(canvas, kit, {172, 7, 1, 2.6, "dusk", 0.3, 0.7, 0.01, 32}, 200);
     draw_dune_range(canvas, kit, {186, 5, 2, 5.0, "dusk", 0.18, 0.6, 0.01, 33}, 200);
+    // A camp for the night on the right: a tent, a palm and a fire.
+    palm_in_shadow(canvas, kit, 298, 36, 190, 4);
+    stamp_in_shadow(canvas, kit, "tent", 228, 152, 4);
+    stamp_in_shadow(canvas, kit, "palm_shrub_clump", 282, 172, 4);
+    stamp(canvas, find_part(kit.parts, "campfire_a"), 206, 172);
     darken_left(canvas, kit, 200, 8.0);
     draw_big_word(canvas, kit, "TOLBRINT", 106, 96, 4, "brass");
 }

@@ -109,7 +109,7 @@ bool render_contact_sheet(const std::string &path)
     for (int entry = 0; data[entry].type != DAT_END; entry++) {
         const Cell size = picture_size(entry);
         const int scale = enlargement(entry, size);
-        const int cell_w = std::max(size.w * scale, 96), cell_h = size.h * scale + label;
+        const int cell_w = std::max(size.w * scale, 112), cell_h = size.h * scale + label;
         if (x + cell_w > width - gap) {
             x = gap;
             y += row_h + gap;
