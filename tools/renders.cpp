@@ -202,7 +202,7 @@ bool render_scene(const std::string &path)
     draw_rle_sprite(view, sprite(32), 40, 100);             // hero firing, standing
     bullet(view, 110, 138);
     bullet(view, 150, 138);
-    draw_rle_sprite(view, sprite(24), 118 + 15, 120 + 10);  // a zombie blowing up
+    draw_rle_sprite(view, sprite(24), 96 + 15, 120 + 10);   // a zombie blowing up
     draw_rle_sprite(view, sprite(119), 150, 120);           // a zombie walking left
     draw_rle_sprite(view, sprite(85), 176, 98);             // a robot on the ledge
     hline(view, 150, 118, 158, 3);                          // its laser
