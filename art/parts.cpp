@@ -12,7 +12,6 @@ struct Reader {
     PartLibrary &library;
     std::map<char, unsigned char> key;
     std::string part_name; // the part whose rows are being read, or ""
-    const SourceLine *part_line = nullptr;
 
     void add_key(const SourceLine &line)
     {
@@ -31,7 +30,6 @@ struct Reader {
         if (line.words.size() != 2)
             throw source_error(path, line, "expected 'part NAME'");
         part_name = line.words[1];
-        part_line = &line;
         if (library.count(part_name))
             throw source_error(path, line, "a part called '" + part_name + "' exists already");
         library[part_name] = Part();
@@ -63,7 +61,7 @@ struct Reader {
 void load_parts(const std::string &path, const GamePalette &palette, PartLibrary &library)
 {
     const std::vector<SourceLine> lines = read_source(path);
-    Reader reader{path, palette, library, {}, "", nullptr};
+    Reader reader{path, palette, library, {}, ""};
     enum { NOTHING, KEY, ROWS } mode = NOTHING;
     for (const SourceLine &line : lines) {
         if (line.words[0] == "key" && line.words.size() == 1) {

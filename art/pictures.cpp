@@ -35,20 +35,6 @@ struct BitmapDeleter {
 };
 using Picture = std::unique_ptr<BITMAP, BitmapDeleter>;
 
-int number(const std::string &word)
-{
-    size_t used = 0;
-    int value = 0;
-    try {
-        value = std::stoi(word, &used);
-    } catch (const std::exception &) {
-        used = 0;
-    }
-    if (used == 0 || used != word.size())
-        throw std::runtime_error("'" + word + "' is not a whole number");
-    return value;
-}
-
 Picture blank_picture(int w, int h)
 {
     Picture picture(create_bitmap_ex(8, w, h));
@@ -111,10 +97,10 @@ private:
             return picture;
         }
         if (recipe.size() == 6 && recipe[0] == "piece")
-            return piece(find_part(kit_.parts, recipe[1]), number(recipe[2]), number(recipe[3]),
-                         number(recipe[4]), number(recipe[5]));
+            return piece(find_part(kit_.parts, recipe[1]), whole_number(recipe[2]), whole_number(recipe[3]),
+                         whole_number(recipe[4]), whole_number(recipe[5]));
         if (recipe.size() == 2 && recipe[0] == "mirror")
-            return mirror_of(number(recipe[1]));
+            return mirror_of(whole_number(recipe[1]));
         if (recipe.size() >= 3 && recipe[0] == "canvas")
             return canvas(recipe);
         throw std::runtime_error("a picture is 'part P', 'piece P X Y W H', 'mirror ENTRY' or "
@@ -143,7 +129,7 @@ private:
 
     Picture canvas(const std::vector<std::string> &recipe)
     {
-        Picture picture = blank_picture(number(recipe[1]), number(recipe[2]));
+        Picture picture = blank_picture(whole_number(recipe[1]), whole_number(recipe[2]));
         for (size_t i = 3; i < recipe.size(); i++) {
             const std::string &layer = recipe[i];
             if (layer.rfind("draw:", 0) == 0) {
@@ -155,7 +141,7 @@ private:
             if (at == std::string::npos || comma == std::string::npos)
                 throw std::runtime_error("a layer is 'PART@X,Y' or 'draw:PAINTER', not '" + layer + "'");
             stamp(picture.get(), find_part(kit_.parts, layer.substr(0, at)),
-                  number(layer.substr(at + 1, comma - at - 1)), number(layer.substr(comma + 1)));
+                  whole_number(layer.substr(at + 1, comma - at - 1)), whole_number(layer.substr(comma + 1)));
         }
         return picture;
     }

@@ -38,7 +38,7 @@ std::runtime_error source_error(const std::string &path, const SourceLine &line,
     return std::runtime_error(path + ":" + std::to_string(line.number) + ": " + message);
 }
 
-int source_int(const std::string &path, const SourceLine &line, const std::string &word)
+int whole_number(const std::string &word)
 {
     size_t used = 0;
     int value = 0;
@@ -48,8 +48,17 @@ int source_int(const std::string &path, const SourceLine &line, const std::strin
         used = 0;
     }
     if (used == 0 || used != word.size())
-        throw source_error(path, line, "'" + word + "' is not a whole number");
+        throw std::runtime_error("'" + word + "' is not a whole number");
     return value;
+}
+
+int source_int(const std::string &path, const SourceLine &line, const std::string &word)
+{
+    try {
+        return whole_number(word);
+    } catch (const std::runtime_error &problem) {
+        throw source_error(path, line, problem.what());
+    }
 }
 
 std::vector<std::string> text_files_in(const std::string &dir)

@@ -21,6 +21,9 @@ std::vector<SourceLine> read_source(const std::string &path);
 std::runtime_error source_error(const std::string &path, const SourceLine &line,
                                 const std::string &message);
 
+// The word as an int; throws std::runtime_error when it is not a whole number.
+int whole_number(const std::string &word);
+
 // The word as an int; throws source_error when it is not a whole number.
 int source_int(const std::string &path, const SourceLine &line, const std::string &word);
 
