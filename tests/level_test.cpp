@@ -3,11 +3,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "headless.h"
 #include "level.h"
 #include "tolbrint.h"
+#include "zarn.h"
 
 namespace {
 
@@ -428,6 +432,224 @@ TEST_F(RunningLevel, DisplayDrawsTheLayersInOrder)
     EXPECT_EQ(getpixel(buffer, 161, 101), headless::entry_colour(19)) << "solid over plain scenery";
     EXPECT_EQ(getpixel(buffer, 21, 151), headless::entry_colour(85)) << "header enemies over enemies";
     EXPECT_EQ(getpixel(buffer, 21, 152), 3) << "lasers over everything";
+}
+
+} // namespace
+
+// --- The shipped level, checked against the rules its design follows ---
+
+namespace {
+
+const int TILE = 20;
+const int GROUND_TOP = 180;
+const int SCENERY_SHIFT = 160; // scenery columns sit this far right of the characters' axis
+const int NO_SURFACE = 200;
+
+const char *const SCENERY_NAMES[] = {
+    "SAND4", "GRASS1", "BARK1",  "BARK2", "PALMT1", "PALMT2", "PALMS1", "PALMS2",
+    "DIRT",  "DIRT2",  "TENT1",  "TENTZ", "TENT2",  "TENT3",  "TENT2A", "TENT3A",
+    "BONE",  "BONE2",  "FLAME",  "BRASS", "FLOOR1", "TILE5A", "TILE3A"};
+
+// The size of each kind's picture.
+struct Figure {
+    int width;
+    int height;
+};
+const std::map<std::string, Figure> FIGURES = {
+    {"ZOMBIE", {22, 60}}, {"ROBO", {24, 40}}, {"CACTUS", {30, 80}}, {"RHAND", {20, 20}}};
+
+// How far a walk got and what it took.
+struct Walk {
+    int leftmost;
+    int rightmost;
+    int jumps = 0;
+    int passes = 0;
+    bool view_always_scrolled = true;
+};
+
+class ShippedLevel : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        headless::start();
+        dir = headless::temp_dir();
+        inside = std::make_unique<headless::InDirectory>(dir);
+        for (int k = 0; k < KEY_MAX; k++)
+            key[k] = 0;
+        level = std::make_unique<Level>(std::string(TOLBRINT_SOURCE_DIR) + "/data/level1.dat");
+    }
+
+    // The top of the highest solid tile drawn over a scenery column.
+    int surface(int column) const
+    {
+        int top = NO_SURFACE;
+        for (const Solid_Object &solid : level->solid_objects)
+            if (solid.x1 <= column && column < solid.x2 + TILE)
+                top = std::min(top, solid.y1);
+        return top;
+    }
+
+    bool ground_under(int column) const
+    {
+        for (const Solid_Object &solid : level->solid_objects)
+            if (solid.y1 == GROUND_TOP && solid.x1 <= column && column < solid.x2 + TILE)
+                return true;
+        return false;
+    }
+
+    std::vector<const Enemy *> all_enemies() const
+    {
+        std::vector<const Enemy *> all;
+        for (const Enemy &enemy : level->enemies)
+            all.push_back(&enemy);
+        for (const Enemy &enemy : level->header_enemies)
+            all.push_back(&enemy);
+        return all;
+    }
+
+    const Object *piece(const std::string &name, int x1, int y1) const
+    {
+        for (const Object &object : level->objects)
+            if (object.sprite_name == name && object.x1 == x1 && object.y1 == y1)
+                return &object;
+        return nullptr;
+    }
+
+    // Plays like someone holding an arrow key: one step every four passes
+    // (the keyboard repeats 25 times a second, the game makes 100 passes),
+    // and a jump whenever a step on the ground is blocked. Ends where a
+    // jump does not get the hero any further.
+    Walk walk(Zarn &zarn, int arrow)
+    {
+        Walk walk{global_x + shift_x, global_x + shift_x};
+        bool jumped_here = false;
+        while (walk.passes < 100000) {
+            for (int pass = 0; pass < 4; pass++, walk.passes++) {
+                game_pass(*level, zarn);
+                zarn.standstill();
+            }
+            const int before = global_x + shift_x;
+            const bool airborne = zarnjump;
+            dispatch_key(*level, zarn, arrow);
+            walk.view_always_scrolled = walk.view_always_scrolled && shift_x == 0;
+            walk.leftmost = std::min(walk.leftmost, global_x + shift_x);
+            walk.rightmost = std::max(walk.rightmost, global_x + shift_x);
+            if (global_x + shift_x != before || airborne) {
+                jumped_here = jumped_here && global_x + shift_x == before;
+                continue;
+            }
+            if (jumped_here)
+                break;
+            dispatch_key(*level, zarn, KEY_X);
+            walk.jumps++;
+            jumped_here = true;
+            // Pressing X interrupts the arrow's repeat; it comes back when
+            // the hero is about at his highest.
+            for (; zarnjump && shift_ys < 0; walk.passes++) {
+                game_pass(*level, zarn);
+                zarn.standstill();
+            }
+        }
+        return walk;
+    }
+
+    std::string dir;
+    std::unique_ptr<headless::InDirectory> inside;
+    std::unique_ptr<Level> level;
+};
+
+TEST_F(ShippedLevel, UsesEverySceneryPictureAndEveryEnemyKindInBothEnemySections)
+{
+    std::set<std::string> used;
+    for (const Object &object : level->objects)
+        used.insert(object.sprite_name);
+    for (const Solid_Object &solid : level->solid_objects)
+        used.insert(solid.sprite_name);
+    for (const char *name : SCENERY_NAMES)
+        EXPECT_TRUE(used.count(name)) << name << " is not used";
+
+    for (const std::vector<Enemy> *section : {&level->header_enemies, &level->enemies}) {
+        std::set<std::string> kinds;
+        for (const Enemy &enemy : *section)
+            kinds.insert(enemy.kind);
+        EXPECT_EQ(kinds.size(), FIGURES.size()) << "every kind in each enemy section";
+    }
+    EXPECT_FALSE(level->scroll_y_check()) << "the level does not scroll vertically";
+}
+
+TEST_F(ShippedLevel, GroundRunsUnderTheWalkAndNoStepIsTallerThanATile)
+{
+    int x = 130, y = 100;
+    Zarn zarn(x, y);
+    const int rightmost = walk(zarn, KEY_RIGHT).rightmost;
+    const int leftmost = walk(zarn, KEY_LEFT).leftmost;
+    const int first = leftmost - 10, last = rightmost + 19; // the columns under his feet
+    for (int column = first; column < last; column++) {
+        ASSERT_TRUE(ground_under(column)) << "no ground under column " << column;
+        ASSERT_LE(std::abs(surface(column + 1) - surface(column)), TILE)
+            << "a step taller than a tile between columns " << column << " and " << column + 1;
+    }
+}
+
+TEST_F(ShippedLevel, EnemiesStandOnTheSurfaceUnderThem)
+{
+    for (const Enemy *enemy : all_enemies()) {
+        const Figure figure = FIGURES.at(enemy->kind);
+        const int left = enemy->x - SCENERY_SHIFT;
+        for (int column = left; column < left + figure.width; column++)
+            EXPECT_EQ(surface(column), enemy->y + figure.height)
+                << enemy->kind << " at " << enemy->x << "," << enemy->y << " over column " << column;
+    }
+}
+
+TEST_F(ShippedLevel, ThePortalOpensTheTentsDoorBesideACampfire)
+{
+    ASSERT_EQ(level->portals.size(), 1u);
+    const Portal &portal = level->portals[0];
+    const Object *door = nullptr;
+    for (const Object &object : level->objects)
+        if (object.sprite_name == "TENT2A")
+            door = &object;
+    ASSERT_TRUE(door);
+    const int x = door->x1, y = door->y1;
+    EXPECT_TRUE(piece("TENT1", x - TILE, y - TILE) && piece("TENT2", x, y - TILE) &&
+                piece("TENT3", x + TILE, y - TILE) && piece("TENTZ", x - TILE, y) &&
+                piece("TENT3A", x + TILE, y))
+        << "the tent is three pieces wide and two high around its door";
+    for (int column = x - TILE; column < x + 2 * TILE; column++)
+        EXPECT_EQ(surface(column), y + TILE) << "the tent stands on the ground";
+    bool campfire = false;
+    for (const Object &object : level->objects) {
+        const int gap = std::max(x - TILE - (object.x1 + TILE), object.x1 - (x + 2 * TILE));
+        campfire = campfire || (object.sprite_name == "FLAME" && object.y1 == y && gap >= 0 && gap <= TILE);
+    }
+    EXPECT_TRUE(campfire) << "a campfire at most a tile from the tent's side";
+
+    // Wherever in the span the hero stands, the middle of his picture (two
+    // columns left of his position) is in the doorway.
+    EXPECT_GE(portal.x - 2, x);
+    EXPECT_LE(portal.x + 20 - 2, x + TILE);
+
+    ASSERT_GE(portal.args.size(), 3u) << "two leading words, then the message";
+    EXPECT_LE(portal.args.size() - 2, 10u) << "at most ten lines";
+}
+
+TEST_F(ShippedLevel, AJumpingHeroGetsFromWallToWallWhileTheViewScrolls)
+{
+    int x = 130, y = 100;
+    Zarn zarn(x, y);
+    const Walk right = walk(zarn, KEY_RIGHT);
+    EXPECT_TRUE(right.view_always_scrolled) << "the wall stops the hero before the view would";
+    EXPECT_EQ(right.rightmost + 2, level->right_limit) << "the right limit is at the wall";
+    EXPECT_GE(right.jumps, 5) << "steps to climb on the way";
+    EXPECT_FALSE(zarnjump);
+    EXPECT_EQ(shift_y, 0) << "he arrives on the ground";
+
+    const Walk back = walk(zarn, KEY_LEFT);
+    EXPECT_TRUE(back.view_always_scrolled);
+    EXPECT_EQ(back.leftmost - 2, level->left_limit) << "the left limit is at the wall";
+    EXPECT_LE(back.leftmost, 0) << "the hero starts between the walls";
+    EXPECT_GE(right.rightmost - back.leftmost, 3200) << "at least ten screens";
 }
 
 } // namespace
