@@ -1,7 +1,21 @@
 #!/bin/bash
-# Installs what is missing, builds the game and runs every test.
+# Installs what is missing, builds the game and runs every test: the unit
+# tests once more under AddressSanitizer and UndefinedBehaviorSanitizer, a
+# minute of fuzzing of the level loader, and last the whole suite, so that
+# the output ends with its summary.
 set -euo pipefail
 cd "$(dirname "$0")"
+
+# A finding stops the test with a stack trace.
+export UBSAN_OPTIONS=print_stacktrace=1
+scripts/setup.sh build-sanitize -DTOLBRINT_SANITIZE=ON -DTOLBRINT_BENCH=OFF
+echo "== Unit tests under the sanitizers"
+(cd build-sanitize && ctest -L unit --output-on-failure --no-label-summary -j2)
+
+echo "== Fuzzing the level loader"
+fuzz/run.sh 60
+
+echo "== Every test"
 scripts/setup.sh build
 cd build
 ctest --output-on-failure --no-label-summary -j2
