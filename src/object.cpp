@@ -1,5 +1,8 @@
 #include "object.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <climits>
 #include <fstream>
 
@@ -64,7 +67,40 @@ bool strictly_between(long long low, long long value, long long high)
     return low < value && value < high;
 }
 
-bool fits_int(long long value) { return value >= INT_MIN && value <= INT_MAX; }
+// Whether a sprite drawn at (x, y) reaches into the panel's clipping
+// rectangle. Most tiles of a long level lie outside every panel; skipping
+// them saves the library's clipping work and leaves the same pixels. (Its
+// clipping also overflows, and crashes, for sprites near the int limits.)
+bool touches_panel(const BITMAP *panel, const RLE_SPRITE *sprite, long long x, long long y)
+{
+    return x < panel->cr && x + sprite->w > panel->cl && y < panel->cb && y + sprite->h > panel->ct;
+}
+
+long long floor_div(long long a, long long b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
+
+// Tile numbers first..last; empty when first > last.
+struct TileSpan {
+    long long first;
+    long long last;
+};
+
+// The tiles of one axis of a box: first, first + TILE, ... up to last.
+struct TileRange {
+    long long first;
+    long long last;
+
+    long long at(long long index) const { return first + index * TILE; }
+
+    // The tiles of the given size that reach into [low, high).
+    TileSpan reaching(long long low, long long high, int size) const
+    {
+        if (last < first || last + size <= low || first >= high)
+            return {0, -1};
+        const long long count = (last - first) / TILE + 1;
+        return {std::max(0LL, floor_div(low - size - first, TILE) + 1),
+                std::min(count - 1, floor_div(high - 1 - first, TILE))};
+    }
+};
 
 // The steps both ways of building an object share; column picks the picture.
 void take_values(Object &object, int x1, int y1, int x2, int y2, const std::string &name,
@@ -80,6 +116,25 @@ void take_values(Object &object, int x1, int y1, int x2, int y2, const std::stri
     object.anim_counter = FLAME_PERIOD;
 }
 
+const char *const TRACE_FILE = "default_object.txt";
+
+// The trace file as this process last wrote it. Loading a level rewrote it
+// with the same line for every solid object, which made loading thousands of
+// them take seconds; it is now rewritten only when the file there is not the
+// one last written, unchanged.
+struct stat last_trace;
+bool trace_written = false;
+
+bool trace_file_unchanged()
+{
+    struct stat now;
+    return trace_written && stat(TRACE_FILE, &now) == 0 && now.st_dev == last_trace.st_dev &&
+           now.st_ino == last_trace.st_ino && now.st_size == last_trace.st_size &&
+           now.st_mtim.tv_sec == last_trace.st_mtim.tv_sec && now.st_mtim.tv_nsec == last_trace.st_mtim.tv_nsec;
+}
+
+void remember_trace_file() { trace_written = stat(TRACE_FILE, &last_trace) == 0; }
+
 } // namespace
 
 bool is_scenery_sprite_name(const std::string &name)
@@ -89,9 +144,14 @@ bool is_scenery_sprite_name(const std::string &name)
 
 Object::Object()
 {
-    std::ofstream trace("default_object.txt", std::ios::trunc);
-    if (trace)
-        trace << "Calling default object()" << '\n';
+    if (trace_file_unchanged())
+        return;
+    std::ofstream trace(TRACE_FILE, std::ios::trunc);
+    if (!trace)
+        return;
+    trace << "Calling default object()" << '\n';
+    trace.close();
+    remember_trace_file();
 }
 
 Object::Object(int &x1, int &y1, int &x2, int &y2, std::string &name)
@@ -119,18 +179,25 @@ void Object::display()
     if (!sprite)
         return;
     const bool drawn_twice = sprite == sprite_entry(RIDGED_SAND);
-    // Wide counters: a box reaching the end of the int range still ends.
-    const long long first_column = static_cast<long long>(x1) + SCENERY_SHIFT;
-    const long long last_column = static_cast<long long>(x2) + SCENERY_SHIFT;
-    for (long long row = y1; row <= y2; row += TILE) {
-        for (long long column = first_column; column <= last_column; column += TILE) {
-            for (const Panel &panel : panels()) {
-                const long long x = column - global_x - panel.offset;
-                // So far off every panel that the library would clip it anyway.
-                if (!fits_int(x) || !fits_int(row - 2))
-                    continue;
-                draw_rle_sprite(panel.bitmap, sprite, static_cast<int>(x), static_cast<int>(row));
-                if (drawn_twice)
+    // Wide arithmetic: a box reaching the end of the int range still ends.
+    const TileRange columns{static_cast<long long>(x1) + SCENERY_SHIFT, static_cast<long long>(x2) + SCENERY_SHIFT};
+    const TileRange rows{y1, y2};
+    // Panel by panel, each panel's tiles in the order rows, then columns.
+    for (const Panel &panel : panels()) {
+        const BITMAP *bitmap = panel.bitmap;
+        const long long shift = -static_cast<long long>(global_x) - panel.offset;
+        const TileSpan across = columns.reaching(bitmap->cl - shift, bitmap->cr - shift, sprite->w);
+        if (across.first > across.last)
+            continue;
+        // The second picture of a ridged tile stands two rows higher.
+        const TileSpan down = rows.reaching(bitmap->ct, bitmap->cb + (drawn_twice ? 2 : 0), sprite->h);
+        for (long long j = down.first; j <= down.last; j++) {
+            const long long row = rows.at(j);
+            for (long long k = across.first; k <= across.last; k++) {
+                const long long x = columns.at(k) + shift;
+                if (touches_panel(bitmap, sprite, x, row))
+                    draw_rle_sprite(panel.bitmap, sprite, static_cast<int>(x), static_cast<int>(row));
+                if (drawn_twice && touches_panel(bitmap, sprite, x, row - 2))
                     draw_rle_sprite(panel.bitmap, sprite, static_cast<int>(x), static_cast<int>(row - 2));
             }
         }

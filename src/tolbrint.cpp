@@ -111,13 +111,23 @@ std::string executable_dir()
     return full.substr(0, full.rfind('/'));
 }
 
+// The entries of data1, counted once for each datafile it points to: the
+// drawers look pictures up every pass, and a loaded datafile never changes.
+int data1_entry_count()
+{
+    static const DATAFILE *counted = nullptr;
+    static int count = 0;
+    if (data1 != counted) {
+        counted = data1;
+        count = data1 ? entry_count(data1) : 0;
+    }
+    return count;
+}
+
 const DATAFILE *entry(int index)
 {
-    if (!data1 || index < 0)
+    if (!data1 || index < 0 || index >= data1_entry_count())
         return nullptr;
-    for (int i = 0; i <= index; i++)
-        if (data1[i].type == DAT_END)
-            return nullptr;
     return &data1[index];
 }
 
