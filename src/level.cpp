@@ -102,6 +102,8 @@ struct Token {
     int column;
 };
 
+FilePlace place_of(const Token &token) { return {token.line, token.column}; }
+
 bool is_space(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -224,6 +226,13 @@ public:
     // The last token read, empty before the first.
     const std::string &last_token() const { return last_; }
 
+    // Where the next token starts (the end of the file when there is none).
+    FilePlace next_place()
+    {
+        skip_blanks();
+        return {line_, column_};
+    }
+
 private:
     bool at_end() const { return at_ >= text_.size(); }
 
@@ -283,26 +292,31 @@ bool ends_section(const Token &token) { return token.text == SECTION_END; }
 
 void read_header(Level &level, LevelReader &in)
 {
-    level.header_value_1 = in.integer({"header token 1"});
-    level.header_value_2 = in.integer({"header token 2"});
+    // The reader, once the place of the token it reads next is noted.
+    auto noted = [&]() -> LevelReader & {
+        level.places.header.push_back(in.next_place());
+        return in;
+    };
+    level.header_value_1 = noted().integer({"header token 1"});
+    level.header_value_2 = noted().integer({"header token 2"});
     const Role background_role{"header token 3, the background"};
-    const Token background = in.word(background_role);
+    const Token background = noted().word(background_role);
     if (background.text != "DUNE1")
         in.fail(background, "\"DUNE1\"", background_role);
     level.background = bitmap_entry(DUNE_BACKGROUND);
-    level.scroll_x_enabled = yes(in.word({"header token 4, the horizontal scrolling flag"}));
-    level.scroll_y_enabled = yes(in.word({"header token 5, the vertical scrolling flag"}));
-    level.flag_3 = yes(in.word({"header token 6"}));
-    level.flag_4 = yes(in.word({"header token 7"}));
-    level.flag_5 = yes(in.word({"header token 8"}));
-    level.flag_6 = yes(in.word({"header token 9"}));
-    level.left_limit = in.integer({"header token 10, the left scroll limit"});
-    level.right_limit = in.integer({"header token 11, the right scroll limit"});
-    level.top_limit = in.integer({"header token 12"});
-    level.bottom_limit = in.integer({"header token 13"});
-    level.header_word_1 = in.word({"header token 14"}).text;
-    level.header_word_2 = in.word({"header token 15"}).text;
-    level.flag_7 = yes(in.word({"header token 16"}));
+    level.scroll_x_enabled = yes(noted().word({"header token 4, the horizontal scrolling flag"}));
+    level.scroll_y_enabled = yes(noted().word({"header token 5, the vertical scrolling flag"}));
+    level.flag_3 = yes(noted().word({"header token 6"}));
+    level.flag_4 = yes(noted().word({"header token 7"}));
+    level.flag_5 = yes(noted().word({"header token 8"}));
+    level.flag_6 = yes(noted().word({"header token 9"}));
+    level.left_limit = noted().integer({"header token 10, the left scroll limit"});
+    level.right_limit = noted().integer({"header token 11, the right scroll limit"});
+    level.top_limit = noted().integer({"header token 12"});
+    level.bottom_limit = noted().integer({"header token 13"});
+    level.header_word_1 = noted().word({"header token 14"}).text;
+    level.header_word_2 = noted().word({"header token 15"}).text;
+    level.flag_7 = yes(noted().word({"header token 16"}));
 }
 
 void require_enemy_kind(const LevelReader &in, const Token &kind, Role role)
@@ -330,6 +344,7 @@ void read_header_enemies(Level &level, LevelReader &in)
         int x = in.integer({"x", record});
         int y = in.integer({"y", record});
         level.header_enemies.push_back(Enemy(x, y, kind.text));
+        level.places.header_enemies.push_back(place_of(kind));
     }
 }
 
@@ -341,7 +356,8 @@ void skip_two_words(LevelReader &in)
 
 // Records: x1, y1, x2, y2, sprite; for plain and solid scenery alike.
 template <typename Scenery>
-void read_scenery(std::vector<Scenery> &list, LevelReader &in, const char *record, const char *next_text)
+void read_scenery(std::vector<Scenery> &list, std::vector<FilePlace> &places, LevelReader &in,
+                  const char *record, const char *next_text)
 {
     const Role next{next_text};
     for (Token first = in.word(next); !ends_section(first); first = in.word(next)) {
@@ -352,6 +368,7 @@ void read_scenery(std::vector<Scenery> &list, LevelReader &in, const char *recor
         std::string sprite;
         read_sprite_name(in, sprite, record);
         list.push_back(Scenery(x1, y1, x2, y2, sprite));
+        places.push_back(place_of(first));
     }
 }
 
@@ -380,7 +397,7 @@ const PalmPiece PALM_TREE[] = {
 };
 const int PALM_TREE_REACH = 70; // the largest x offset
 
-void add_palm_tree(Level &level, int x, int y)
+void add_palm_tree(Level &level, int x, int y, FilePlace place)
 {
     for (const PalmPiece &piece : PALM_TREE) {
         int x1 = x + piece.x_offset;
@@ -389,6 +406,7 @@ void add_palm_tree(Level &level, int x, int y)
         int y2 = piece.at_record_y ? y : piece.y2;
         std::string sprite = piece.sprite;
         level.objects.push_back(Object(x1, y1, x2, y2, sprite));
+        level.places.objects.push_back(place);
     }
 }
 
@@ -408,7 +426,7 @@ void read_composites(Level &level, LevelReader &in)
         if (x > INT_MAX - PALM_TREE_REACH)
             in.fail(first, "an x of at most " + std::to_string(INT_MAX - PALM_TREE_REACH),
                     {"x", "a \"PALMTREE\" record"});
-        add_palm_tree(level, x, y);
+        add_palm_tree(level, x, y, place_of(first));
     }
 }
 
@@ -423,6 +441,7 @@ void read_enemies(Level &level, LevelReader &in)
         Token kind = in.word({"the kind", record});
         require_enemy_kind(in, kind, {"the kind", record});
         level.enemies.push_back(Enemy(x, y, kind.text));
+        level.places.enemies.push_back(place_of(first));
     }
 }
 
@@ -444,6 +463,7 @@ void read_portal_and_final_word(Level &level, LevelReader &in)
     for (; argument.text != ARGUMENTS_END; argument = in.word(next_argument))
         args.push_back(argument.text);
     level.portals.push_back(Portal(x, y, procedure, args));
+    level.places.portals.push_back(place_of(first));
     in.word({"the word after the portal record, \"BREAK\""});
 }
 
@@ -452,9 +472,9 @@ void read_level(Level &level, LevelReader &in)
     read_header(level, in);
     read_header_enemies(level, in);
     skip_two_words(in);
-    read_scenery(level.objects, in, "a scenery record",
+    read_scenery(level.objects, level.places.objects, in, "a scenery record",
                  "x1 of a scenery record or the \"BREAK\" that ends them");
-    read_scenery(level.solid_objects, in, "a solid record",
+    read_scenery(level.solid_objects, level.places.solid_objects, in, "a solid record",
                  "x1 of a solid record or the \"BREAK\" that ends them");
     read_pass_through(in);
     read_composites(level, in);

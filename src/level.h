@@ -25,6 +25,24 @@ public:
     int column;
 };
 
+// A place in a level file, counted from 1.
+struct FilePlace {
+    int line = 0;
+    int column = 0;
+};
+
+// Where the loaded things stand in the level file, for the level tools: the
+// sixteen header tokens, and the first token of each record, parallel to the
+// level's lists (a palm tree's nine objects share their record's place).
+struct LevelPlaces {
+    std::vector<FilePlace> header;
+    std::vector<FilePlace> header_enemies;
+    std::vector<FilePlace> objects;
+    std::vector<FilePlace> solid_objects;
+    std::vector<FilePlace> enemies;
+    std::vector<FilePlace> portals;
+};
+
 // A level file's contents already in memory, with the name that messages
 // give it.
 struct LevelText {
@@ -61,6 +79,8 @@ public:
     bool enemy_violation = false;
     bool scroll_x_violation = false;
     bool scroll_y_violation = false;
+    // As loaded; the game never reads it, nor keeps it in step when enemies die.
+    LevelPlaces places;
 
     // Loads the level file; throws LevelError when it cannot.
     explicit Level(std::string filename);
