@@ -1,0 +1,81 @@
+// What the level tools share: starting Allegro without a display, the
+// graphics datafile, loading a level with the game's loader, messages, and
+// where the game puts things.
+#ifndef LEVEL_TOOL_H
+#define LEVEL_TOOL_H
+
+#include <allegro.h>
+
+#include <memory>
+#include <string>
+
+#include "level.h"
+
+namespace level_tool {
+
+// --- Where the game puts things ---------------------------------------------
+//
+// The map's columns are the characters' axis: an enemy at x is drawn at
+// column x - global_x. Scenery columns and the hero's world point
+// (global_x + shift_x, which portals and scroll limits use) sit 160 columns
+// to the left of it.
+constexpr int SCENERY_SHIFT = 160;
+constexpr int VIEW_WIDTH = 320;
+constexpr int VIEW_HEIGHT = 200;
+constexpr int TILE = 20;
+// The hero's picture is drawn at (130 + shift_x, 100 + shift_y) on the
+// screen; his feet are on row 180 + shift_y.
+constexpr int HERO_SCREEN_X = 130;
+constexpr int HERO_SCREEN_Y = 100;
+constexpr int HERO_FEET_ROW = 180;
+constexpr int HERO_START_POSITION = 0; // his world point at the start
+// The columns the landing test asks, relative to the hero's world point.
+constexpr int LANDING_FIRST_COLUMN = -10;
+constexpr int LANDING_LAST_COLUMN = 19;
+constexpr int PORTAL_WIDTH = 20; // the span runs from x to x + 20, both included
+
+// How an enemy kind stands on the ground and where bullets hit it.
+struct EnemyShape {
+    const char *kind;
+    const char *name; // for messages
+    int height;       // from its y to its feet
+    bool can_be_hit;  // has a hit rectangle, 20 wide and height high
+    bool stands;      // should stand on the ground (a hand hangs on its cactus)
+};
+
+constexpr int ENEMY_WIDTH = 20;
+
+// Null for a kind the table does not know.
+const EnemyShape *enemy_shape(const std::string &kind);
+
+// --- Start-up ----------------------------------------------------------------
+
+// Installs Allegro without a display, 8-bit colour, and loads tolbrint.dat
+// where the game finds it; on failure prints why (prefixed with program)
+// and returns false. palette receives the game palette.
+bool start(const char *program, PALETTE palette);
+
+// --- Loading a level -----------------------------------------------------------
+
+// A level loaded with the game's loader, or why it could not be.
+struct Loaded {
+    std::unique_ptr<Level> level;
+    std::string error; // "FILE:LINE:COL: error: ..." or "FILE: error: ..."
+    int line = 0;
+    int column = 0;
+};
+
+// Loads the level file with the game's loader. The loader's side files
+// (debuglevel.txt, default_object.txt) are removed again unless they were
+// there before.
+Loaded load_level(const std::string &path);
+
+// "FILE:LINE:COL: KIND: TEXT".
+std::string located(const std::string &file, FilePlace place, const char *kind, const std::string &text);
+
+// Prints "usage: ..." and the hint to see --help on stderr.
+void print_usage_error(const char *program, const std::string &problem, const char *usage);
+
+} // namespace level_tool
+
+#endif
