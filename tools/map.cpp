@@ -26,7 +26,7 @@ using namespace level_tool;
 const char *const PROGRAM = "tolbrint-map";
 const char *const USAGE = "tolbrint-map [--scale N] [--no-overlays] LEVEL OUT.png";
 const int LARGEST_SCALE = 8;
-// Far wider than any level; a wider level is cut at the right.
+// Far wider than any level; a wider one is cut around the hero's start.
 const long long LARGEST_MAP_WIDTH = 50000;
 const long long LARGEST_MAP_PIXELS = 100LL << 20;
 
@@ -357,9 +357,13 @@ bool map_window(const Level &level, int scale, Span &window)
     const Zarn hero(x, y);
     window = level_extent(level, hero.sprite);
     if (window.width() > LARGEST_MAP_WIDTH) {
-        std::fprintf(stderr, "%s: the level is %lld columns wide; the map shows its first %lld\n", PROGRAM,
-                     window.width(), LARGEST_MAP_WIDTH);
-        window.end = window.first + LARGEST_MAP_WIDTH;
+        // What lies around the hero's start is most likely the level itself.
+        const long long start = HERO_START_POSITION + SCENERY_SHIFT;
+        const long long first =
+            std::clamp(start - LARGEST_MAP_WIDTH / 2, window.first, window.end - LARGEST_MAP_WIDTH);
+        std::fprintf(stderr, "%s: the level is %lld columns wide; the map shows world x %lld to %lld\n", PROGRAM,
+                     window.width(), first - SCENERY_SHIFT, first + LARGEST_MAP_WIDTH - 1 - SCENERY_SHIFT);
+        window = {first, first + LARGEST_MAP_WIDTH};
     }
     const long long pixels = window.width() * scale * VIEW_HEIGHT * scale;
     if (pixels > LARGEST_MAP_PIXELS) {
