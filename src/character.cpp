@@ -28,13 +28,20 @@ void Character::translate(int &step_x, int &step_y)
 
 void Character::display()
 {
-    draw_in_panels(sprite, x - global_x, y);
+    draw_in_panels(sprite, static_cast<long long>(x) - global_x, y);
 }
 
-void draw_in_panels(RLE_SPRITE *sprite, int screen_x, int y)
+void draw_in_panels(RLE_SPRITE *sprite, long long screen_x, long long y)
 {
     if (!sprite)
         return;
     for (const Panel &panel : panels())
-        draw_rle_sprite(panel.bitmap, sprite, screen_x - panel.offset, y);
+        draw_in_panel(panel, sprite, screen_x - panel.offset, y);
+}
+
+void draw_in_panel(const Panel &panel, RLE_SPRITE *sprite, long long x, long long y)
+{
+    const BITMAP *bitmap = panel.bitmap;
+    if (x < bitmap->cr && x + sprite->w > bitmap->cl && y < bitmap->cb && y + sprite->h > bitmap->ct)
+        draw_rle_sprite(panel.bitmap, sprite, static_cast<int>(x), static_cast<int>(y));
 }

@@ -29,8 +29,15 @@ public:
     void display();
 };
 
+struct Panel;
+
 // Draws sprite into the three panels so that it shows on the screen at
 // (screen_x, y); nothing when sprite is null.
-void draw_in_panels(RLE_SPRITE *sprite, int screen_x, int y);
+void draw_in_panels(RLE_SPRITE *sprite, long long screen_x, long long y);
+
+// Draws sprite into one panel at (x, y) of that panel, unless it lies wholly
+// outside the panel's clipping rectangle: the library would draw nothing
+// there, and its own clipping overflows for sprites near the int limits.
+void draw_in_panel(const Panel &panel, RLE_SPRITE *sprite, long long x, long long y);
 
 #endif

@@ -1,5 +1,6 @@
 #include "effect.h"
 
+#include "character.h"
 #include "tolbrint.h"
 
 namespace {
@@ -18,6 +19,5 @@ void explosion_effect(int t, int x, int y)
     RLE_SPRITE *sprite = sprite_entry(picture);
     if (!sprite)
         return;
-    for (const Panel &panel : panels())
-        draw_rle_sprite(panel.bitmap, sprite, x - global_x - panel.offset + OFFSET_X, y + OFFSET_Y);
+    draw_in_panels(sprite, static_cast<long long>(x) - global_x + OFFSET_X, static_cast<long long>(y) + OFFSET_Y);
 }

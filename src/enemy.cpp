@@ -23,7 +23,7 @@ struct KindRule {
 };
 
 // Where the zombies head: thirty pixels right of the hero's left edge.
-int hero_reference_x() { return shift_x + global_x + 160; }
+long long hero_reference_x() { return static_cast<long long>(shift_x) + global_x + 160; }
 
 const int ENEMY_WIDTH = 20;
 
@@ -33,7 +33,8 @@ bool hit_by_bullets(Enemy &enemy, int height)
 {
     bool hit = false;
     for (ZarnBullet &bullet : zarnbullets)
-        if (bullet.boundary_check(enemy.x, enemy.y, enemy.x + ENEMY_WIDTH, enemy.y + height))
+        if (bullet.boundary_check(enemy.x, enemy.y, clamp_to_int(static_cast<long long>(enemy.x) + ENEMY_WIDTH),
+                                  clamp_to_int(static_cast<long long>(enemy.y) + height)))
             hit = true;
     return hit;
 }
@@ -58,10 +59,12 @@ const int ZOMBIE_PICTURES[2][2] = {{119, 120}, {121, 122}}; // [facing][frame A,
 
 void steer_zombie(Enemy &zombie)
 {
-    const int hero = hero_reference_x();
-    if (hero < zombie.x - TURN_LEFT_MARGIN)
+    // Wide arithmetic, so that a zombie near an end of the int range turns
+    // back from it instead of overflowing.
+    const long long hero = hero_reference_x();
+    if (hero < static_cast<long long>(zombie.x) - TURN_LEFT_MARGIN)
         zombie.facing = 0;
-    else if (hero > zombie.x + TURN_RIGHT_MARGIN)
+    else if (hero > static_cast<long long>(zombie.x) + TURN_RIGHT_MARGIN)
         zombie.facing = 1;
 }
 
@@ -86,7 +89,10 @@ void update_zombie(Enemy &zombie)
     zombie.translate(zombie.dx, zombie.dy);
 }
 
-void display_dying_zombie(Enemy &zombie) { explosion_effect(zombie.death_timer, zombie.x - 10, zombie.y); }
+void display_dying_zombie(Enemy &zombie)
+{
+    explosion_effect(zombie.death_timer, clamp_to_int(zombie.x - 10LL), zombie.y);
+}
 
 // --- Robot ---
 
@@ -116,8 +122,8 @@ void end_flash(Enemy &robot)
 
 void fire_laser(Enemy &robot)
 {
-    int x = robot.x - 15;
-    int y = robot.y + 20;
+    int x = clamp_to_int(robot.x - 15LL);
+    int y = clamp_to_int(robot.y + 20LL);
     int dx = -4;
     int dy = 0;
     std::string kind = "laser";
@@ -158,8 +164,8 @@ void display_dying_robot(Enemy &robot)
         robot.Character::display();
         show_flash_colour(robot.death_timer);
     } else if (robot.death_timer < DEATH_FLASH_END + 3 * EXPLOSION_LENGTH) {
-        explosion_effect((robot.death_timer - DEATH_FLASH_END) % EXPLOSION_LENGTH, robot.x - 10,
-                         robot.y);
+        explosion_effect((robot.death_timer - DEATH_FLASH_END) % EXPLOSION_LENGTH,
+                         clamp_to_int(robot.x - 10LL), robot.y);
     }
 }
 
@@ -204,8 +210,8 @@ const KindRule *rule_for(const std::string &kind)
 
 void add_hand(Enemy &cactus)
 {
-    int x = cactus.x + 5;
-    int y = cactus.y + 30;
+    int x = clamp_to_int(cactus.x + 5LL);
+    int y = clamp_to_int(cactus.y + 30LL);
     std::string kind = "RHAND";
     cactus.parts.push_back(Enemy(x, y, kind));
 }

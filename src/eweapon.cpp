@@ -26,14 +26,17 @@ void EWeapon::update()
         translate();
         move_countdown = MOVE_INTERVAL;
     }
-    if (x < start_x - RANGE || x > start_x + RANGE)
+    const long long start = start_x;
+    // A laser that would fly out of the int range ends there.
+    if (x < start - RANGE || x > start + RANGE || !fits_int(static_cast<long long>(x) + dx) ||
+        !fits_int(static_cast<long long>(y) + dy))
         out_of_range = true;
 }
 
 void EWeapon::translate()
 {
-    x += dx;
-    y += dy;
+    x = clamp_to_int(static_cast<long long>(x) + dx);
+    y = clamp_to_int(static_cast<long long>(y) + dy);
 }
 
 bool EWeapon::active() { return !out_of_range && !hit; }
@@ -43,8 +46,12 @@ void EWeapon::display()
     if (kind != LASER)
         return;
     for (const Panel &panel : panels()) {
-        const int left = x - global_x - panel.offset;
-        hline(panel.bitmap, left, y, left + LENGTH - 1, COLOUR);
+        const long long left = static_cast<long long>(x) - global_x - panel.offset;
+        // Wholly off the panel the library would draw nothing; near the int
+        // limits its clipping would overflow.
+        if (left >= panel.bitmap->cr || left + LENGTH <= panel.bitmap->cl)
+            continue;
+        hline(panel.bitmap, static_cast<int>(left), y, static_cast<int>(left) + LENGTH - 1, COLOUR);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <climits>
 #include <fstream>
 
+#include "character.h"
 #include "tolbrint.h"
 
 namespace {
@@ -65,15 +66,6 @@ const SceneryPicture *find_scenery_picture(const std::string &name)
 bool strictly_between(long long low, long long value, long long high)
 {
     return low < value && value < high;
-}
-
-// Whether a sprite drawn at (x, y) reaches into the panel's clipping
-// rectangle. Most tiles of a long level lie outside every panel; skipping
-// them saves the library's clipping work and leaves the same pixels. (Its
-// clipping also overflows, and crashes, for sprites near the int limits.)
-bool touches_panel(const BITMAP *panel, const RLE_SPRITE *sprite, long long x, long long y)
-{
-    return x < panel->cr && x + sprite->w > panel->cl && y < panel->cb && y + sprite->h > panel->ct;
 }
 
 long long floor_div(long long a, long long b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
@@ -195,10 +187,9 @@ void Object::display()
             const long long row = rows.at(j);
             for (long long k = across.first; k <= across.last; k++) {
                 const long long x = columns.at(k) + shift;
-                if (touches_panel(bitmap, sprite, x, row))
-                    draw_rle_sprite(panel.bitmap, sprite, static_cast<int>(x), static_cast<int>(row));
-                if (drawn_twice && touches_panel(bitmap, sprite, x, row - 2))
-                    draw_rle_sprite(panel.bitmap, sprite, static_cast<int>(x), static_cast<int>(row - 2));
+                draw_in_panel(panel, sprite, x, row);
+                if (drawn_twice)
+                    draw_in_panel(panel, sprite, x, row - 2);
             }
         }
     }

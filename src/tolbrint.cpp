@@ -681,6 +681,20 @@ void ledge_test(Level &level, int column)
         shift_ys = 1;
 }
 
+// Whether the view and the hero stay WORLD_EDGE_MARGIN inside the int range
+// after a step of d, on the view (scrolling) or across the screen (fixed).
+// Only a level whose limits lie near the ends of the range, or years of
+// walking past a limit, come that far.
+bool step_stays_inside(bool fixed, int d)
+{
+    const long long view = global_x + (fixed ? 0LL : d);
+    const long long across = shift_x + (fixed ? static_cast<long long>(d) : 0LL);
+    for (long long position : {view, across, view + across})
+        if (position < INT_MIN + WORLD_EDGE_MARGIN || position > INT_MAX - WORLD_EDGE_MARGIN)
+            return false;
+    return true;
+}
+
 // One step of the hero by d pixels: the view scrolls while the hero's world
 // position stays within the level's scroll limits, otherwise he walks across
 // the screen. Solid scenery blocks the body; a ground step may start a fall,
@@ -698,8 +712,8 @@ void horizontal_step(Level &level, Zarn &zarn, int d)
     const int base = fixed ? global_x + shift_x : global_x;
     const int first_row = airborne ? shift_y + FIRST_BODY_ROW : shift_y + global_y + FIRST_BODY_ROW;
     const int last_row = first_row - FIRST_BODY_ROW + shape.last_body_row;
-    if (body_blocked(level, base + shape.wall_column, first_row, last_row, step_x,
-                     airborne ? shift_ys : global_ys))
+    if (!step_stays_inside(fixed, d) ||
+        body_blocked(level, base + shape.wall_column, first_row, last_row, step_x, airborne ? shift_ys : global_ys))
         return;
 
     if (fixed)

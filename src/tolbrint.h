@@ -5,8 +5,10 @@
 
 #include <allegro.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,18 @@ extern std::vector<EWeapon> eweapons;
 
 // Ticks of the 30 ms timer; written from Allegro's timer thread.
 extern std::atomic<int> game_time;
+
+// The hero's position stays this far inside the int range, so that every sum
+// the game forms with it (his feet, a shot's start, a probe column) fits.
+constexpr int WORLD_EDGE_MARGIN = 1000;
+
+// Level coordinates may lie anywhere in the int range: sums with them are
+// made in long long and brought back with these.
+inline bool fits_int(long long value) { return value >= INT_MIN && value <= INT_MAX; }
+inline int clamp_to_int(long long value)
+{
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
 
 // One panel and the screen column at which it is shown.
 struct Panel {

@@ -1,5 +1,6 @@
 #include "zarn.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -110,11 +111,23 @@ void Zarn::translate(int &step_x, int &)
     sprite = sprite_entry(next_frame(walk_frame, facing_pictures.walk_a, facing_pictures.walk_b));
 }
 
+namespace {
+
+// A hero who falls through a gap in the ground falls for ever; his depth
+// stops short of the int range's end, far out of sight.
+int fall_step(int depth, int speed)
+{
+    return static_cast<int>(std::clamp<long long>(static_cast<long long>(depth) + speed,
+                                                  INT_MIN + WORLD_EDGE_MARGIN, INT_MAX - WORLD_EDGE_MARGIN));
+}
+
+} // namespace
+
 void Zarn::vertical_translate(int &, int &speed_y)
 {
     fall_ticks = fall_ticks % CLOCK_WRAP + 1;
     if (fall_ticks % MOVE_TICKS == 0)
-        shift_y += speed_y;
+        shift_y = fall_step(shift_y, speed_y);
     if (fall_ticks % SPEED_UP_TICKS == 0 && speed_y < TOP_SPEED)
         speed_y += 1;
 }
@@ -130,7 +143,8 @@ void Zarn::standstill()
 
 void Zarn::display()
 {
-    draw_in_panels(sprite, SCREEN_ANCHOR_X + shift_x, SCREEN_ANCHOR_Y + shift_y);
+    draw_in_panels(sprite, SCREEN_ANCHOR_X + static_cast<long long>(shift_x),
+                   SCREEN_ANCHOR_Y + static_cast<long long>(shift_y));
 }
 
 namespace {
@@ -138,8 +152,9 @@ namespace {
 // Starts a machine-gun bullet from the hero's firing point.
 void fire(const Zarn &hero, const Shot &shot, int extra_x)
 {
-    add_bullet(global_x + hero.x + shot.from_x + extra_x, global_y + hero.y + shift_y + shot.from_y,
-               shot.dx, shot.dy, "MACHINE_GUN");
+    const long long x = static_cast<long long>(global_x) + hero.x + shot.from_x + extra_x;
+    const long long y = static_cast<long long>(global_y) + hero.y + shift_y + shot.from_y;
+    add_bullet(clamp_to_int(x), clamp_to_int(y), shot.dx, shot.dy, "MACHINE_GUN");
 }
 
 } // namespace

@@ -25,16 +25,20 @@ void ZarnBullet::update()
     }
 }
 
+// Held at the ends of the int range, where out_of_range_check ends the flight.
 void ZarnBullet::translate()
 {
-    x += dx;
-    y += dy;
+    x = clamp_to_int(static_cast<long long>(x) + dx);
+    y = clamp_to_int(static_cast<long long>(y) + dy);
 }
 
+// Also out of range when the next move would leave the int range.
 bool ZarnBullet::out_of_range_check()
 {
-    return x > start_x + RANGE_ACROSS || x < start_x - RANGE_ACROSS ||
-           y > start_y + RANGE_UP_DOWN || y < start_y - RANGE_UP_DOWN;
+    const long long sx = start_x, sy = start_y;
+    return x > sx + RANGE_ACROSS || x < sx - RANGE_ACROSS || y > sy + RANGE_UP_DOWN ||
+           y < sy - RANGE_UP_DOWN || !fits_int(static_cast<long long>(x) + dx) ||
+           !fits_int(static_cast<long long>(y) + dy);
 }
 
 bool ZarnBullet::boundary_check(int left, int top, int right, int bottom)
@@ -53,6 +57,14 @@ bool ZarnBullet::active()
 
 void ZarnBullet::display()
 {
-    for (const Panel &panel : panels())
-        circlefill(panel.bitmap, x - global_x - panel.offset, y, RADIUS, COLOUR);
+    for (const Panel &panel : panels()) {
+        const long long centre = static_cast<long long>(x) - global_x - panel.offset;
+        const long long row = y;
+        // The library's clipping would drop a circle this far off; near the
+        // int limits its own arithmetic would overflow.
+        if (centre + RADIUS < panel.bitmap->cl || centre - RADIUS >= panel.bitmap->cr ||
+            row + RADIUS < panel.bitmap->ct || row - RADIUS >= panel.bitmap->cb)
+            continue;
+        circlefill(panel.bitmap, static_cast<int>(centre), y, RADIUS, COLOUR);
+    }
 }
