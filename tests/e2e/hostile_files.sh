@@ -16,7 +16,7 @@ GOOD_DATAFILE="$BUILD_DIR/tolbrint.dat"
 expect_failure() {
     local case=$1 message=$2 rc
     rm -f "$WORK/messagebox"
-    ( cd "$WORK" && timeout 60 ./game >"$WORK/out" 2>&1 ); rc=$?
+    ( cd "$WORK" && timeout -k 5 60 ./game >"$WORK/out" 2>&1 ); rc=$?
     [ $rc = 1 ] || fail "$case: exit code $rc, expected 1; output: $(cat "$WORK/out")"
     grep -qF "tolbrint: $message" "$WORK/out" || fail "$case: message was: $(cat "$WORK/out")"
     grep -qF "$message" "$WORK/messagebox" 2>/dev/null || fail "$case: no message box: $(cat "$WORK/messagebox" 2>/dev/null)"
