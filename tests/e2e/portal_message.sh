@@ -12,6 +12,9 @@ words=("${record[@]:5:${#record[@]}-6}")
 portal_x=${record[0]}
 
 start_play "$LEVEL"
+# A star of the title's sky can touch the pixel by which start_play tells
+# that play has begun; a few seconds more and the title is surely over.
+sleep 4
 # The ground is flat up to the tent, so every press is one 2-pixel step:
 # walk to the middle of the portal's span (portal_x to portal_x + 20).
 xdotool key --delay 20 --repeat $(((portal_x + 10) / 2)) Right
