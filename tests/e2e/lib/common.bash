@@ -22,6 +22,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cleanup() {
     [ -n "$GAME_PID" ] && kill -9 "$GAME_PID" 2>/dev/null
+    # The game itself, which a failed test may leave running.
+    [ -s "$WORK/game.pid" ] && kill -9 "$(cat "$WORK/game.pid")" 2>/dev/null
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     wait 2>/dev/null
     [ -n "${KEEP_WORK:-}" ] || rm -rf "$WORK"
@@ -52,7 +54,13 @@ stage_data() {
 
 # Starts the game in the scratch directory; its exit code lands in $WORK/rc.
 start_game() {
-    ( cd "$WORK" && "$GAME" >"$WORK/out" 2>&1; echo $? >"$WORK/rc" ) &
+    (
+        cd "$WORK" || exit
+        "$GAME" >"$WORK/out" 2>&1 &
+        echo $! >"$WORK/game.pid"
+        wait $!
+        echo $? >"$WORK/rc"
+    ) &
     GAME_PID=$!
 }
 
