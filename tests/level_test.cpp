@@ -9,6 +9,7 @@
 #include <set>
 
 #include "headless.h"
+#include "scratch_test.h"
 #include "level.h"
 #include "tolbrint.h"
 #include "zarn.h"
@@ -467,15 +468,11 @@ struct Walk {
     bool view_always_scrolled = true;
 };
 
-class ShippedLevel : public ::testing::Test {
+class ShippedLevel : public headless::ScratchTest {
 protected:
     void SetUp() override
     {
-        headless::start();
-        dir = headless::temp_dir();
-        inside = std::make_unique<headless::InDirectory>(dir);
-        for (int k = 0; k < KEY_MAX; k++)
-            key[k] = 0;
+        ScratchTest::SetUp();
         level = std::make_unique<Level>(std::string(TOLBRINT_SOURCE_DIR) + "/data/level1.dat");
     }
 
@@ -553,8 +550,6 @@ protected:
         return walk;
     }
 
-    std::string dir;
-    std::unique_ptr<headless::InDirectory> inside;
     std::unique_ptr<Level> level;
 };
 

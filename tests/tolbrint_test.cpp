@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "headless.h"
+#include "scratch_test.h"
 #include "level.h"
 #include "tolbrint.h"
 #include "zarn.h"
@@ -151,22 +152,8 @@ std::string level_text(const LevelPlan &plan)
            plan.portal;
 }
 
-class Play : public ::testing::Test {
+class Play : public headless::ScratchTest {
 protected:
-    void SetUp() override
-    {
-        headless::start();
-        dir = headless::temp_dir();
-        inside = std::make_unique<headless::InDirectory>(dir);
-        for (int k = 0; k < KEY_MAX; k++)
-            key[k] = 0;
-    }
-    void TearDown() override
-    {
-        for (int k = 0; k < KEY_MAX; k++)
-            key[k] = 0;
-    }
-
     Level &load(const LevelPlan &plan)
     {
         headless::write_file(dir + "/level.dat", level_text(plan));
@@ -176,8 +163,6 @@ protected:
         return *level;
     }
 
-    std::string dir;
-    std::unique_ptr<headless::InDirectory> inside;
     std::unique_ptr<Level> level;
     std::unique_ptr<Zarn> zarn;
 };

@@ -159,4 +159,10 @@ InDirectory::~InDirectory()
         std::perror("chdir");
 }
 
+void release_all_keys()
+{
+    for (int k = 0; k < KEY_MAX; k++)
+        key[k] = 0;
+}
+
 } // namespace headless

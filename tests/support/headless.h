@@ -48,6 +48,9 @@ private:
     std::string previous_;
 };
 
+// Lets go of every key in Allegro's key-state array.
+void release_all_keys();
+
 } // namespace headless
 
 #endif
