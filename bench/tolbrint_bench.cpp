@@ -19,7 +19,6 @@
 namespace {
 
 const int SCREEN = 320;
-const int TILE = 20;
 const int FEET_ROW = 180;
 
 std::string read_text(const std::string &path)

@@ -25,7 +25,6 @@ struct KindRule {
 // Where the zombies head: thirty pixels right of the hero's left edge.
 long long hero_reference_x() { return static_cast<long long>(shift_x) + global_x + 160; }
 
-const int ENEMY_WIDTH = 20;
 
 // Asks every bullet, even after one has answered, so that each bullet inside
 // marks itself spent; the enemy is hit once however many there are.
@@ -49,7 +48,6 @@ void show_picture(Enemy &enemy, int entry) { enemy.sprite = sprite_entry(entry);
 
 // --- Zombie ---
 
-const int ZOMBIE_HEIGHT = 60;
 const int TURN_LEFT_MARGIN = 50;
 const int TURN_RIGHT_MARGIN = 80;
 const int ZOMBIE_STEP_PAUSE = 3;
@@ -96,7 +94,6 @@ void display_dying_zombie(Enemy &zombie)
 
 // --- Robot ---
 
-const int ROBOT_HEIGHT = 40;
 const int FIRE_INTERVAL = 250;
 const int FLASH_LENGTH = 5;
 const int DEATH_FLASH_END = 200;

@@ -7,6 +7,11 @@
 
 #include "character.h"
 
+// The hit rectangles of zombies and robots: 20 wide, this high from the top.
+constexpr int ENEMY_WIDTH = 20;
+constexpr int ZOMBIE_HEIGHT = 60;
+constexpr int ROBOT_HEIGHT = 40;
+
 class Enemy : public Character {
 public:
     int action_timer = 0;

@@ -11,9 +11,6 @@
 
 namespace {
 
-const int TILE = 20;
-// Scenery columns sit 160 pixels to the right of the axis that characters use.
-const int SCENERY_SHIFT = 160;
 const int FLAME_PERIOD = 10;
 const int FLAME_LOW = 27;
 const int FLAME_HIGH = 28;

@@ -6,6 +6,11 @@
 
 #include <string>
 
+// Scenery is tiled on a 20-pixel grid, and its columns sit 160 pixels to the
+// right of the axis that characters use.
+constexpr int TILE = 20;
+constexpr int SCENERY_SHIFT = 160;
+
 class Object {
 public:
     RLE_SPRITE *sprite = nullptr; // borrowed from the datafile; null for an unknown name

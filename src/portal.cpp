@@ -6,7 +6,6 @@
 
 namespace {
 
-const int PORTAL_WIDTH = 20;     // the span runs from x to x + 20, both included
 const int TENT_BACKDROP = 38;
 const int TENT_FONT = 62;
 const int TEXT_CENTRE_X = 50;

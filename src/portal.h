@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// A portal's span runs from its x to x + 20, both included.
+constexpr int PORTAL_WIDTH = 20;
+
 class Portal {
 public:
     int x;

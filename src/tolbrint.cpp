@@ -639,7 +639,6 @@ const StepShape step_shapes[2][2][2] = {
 };
 
 constexpr int FIRST_BODY_ROW = 100;
-constexpr int FEET_ROW = 180;
 
 // Asks the level about every body row at the given column; every row is
 // asked even after a hit.
@@ -672,7 +671,7 @@ void wrap_panels(int step)
 // Starts a fall when nothing is left under the hero's feet.
 void ledge_test(Level &level, int column)
 {
-    if (level.boundary_y_violation_check(column, shift_y + FEET_ROW, 0, 1))
+    if (level.boundary_y_violation_check(column, shift_y + HERO_FEET_ROW, 0, 1))
         return;
     zarnjump = true;
     if (level.scroll_y_check())
@@ -748,8 +747,6 @@ void left_translate(Level &level, Zarn &zarn)
 
 namespace {
 
-constexpr int LANDING_COLUMNS_LEFT = -10;
-constexpr int LANDING_COLUMNS_RIGHT = 19;
 
 void update_bullets()
 {
@@ -770,12 +767,12 @@ void apply_gravity(Level &level, Zarn &zarn)
         return;
     zarn.vertical_translate(global_xs, shift_ys);
     bool landed = false;
-    for (int column = global_x + LANDING_COLUMNS_LEFT; column <= global_x + LANDING_COLUMNS_RIGHT;
+    for (int column = global_x + LANDING_FIRST_COLUMN; column <= global_x + LANDING_LAST_COLUMN;
          column++)
-        landed |= level.boundary_y_violation_check(column, shift_y + FEET_ROW, global_xs, shift_ys);
+        landed |= level.boundary_y_violation_check(column, shift_y + HERO_FEET_ROW, global_xs, shift_ys);
     if (landed) {
         zarnjump = false;
-        shift_y = global_difference - FEET_ROW;
+        shift_y = global_difference - HERO_FEET_ROW;
     }
 }
 

@@ -31,6 +31,12 @@ extern int scroll_x_1;
 extern int scroll_x_2;
 extern int scroll_x_3;
 
+// The hero's feet are on row 180 + shift_y; the landing test asks the
+// columns global_x - 10 to global_x + 19.
+constexpr int HERO_FEET_ROW = 180;
+constexpr int LANDING_FIRST_COLUMN = -10;
+constexpr int LANDING_LAST_COLUMN = 19;
+
 extern int global_x;          // how far the view has scrolled
 extern int global_y;          // vertical view offset; never changes
 extern int shift_x;           // hero's horizontal offset from screen column 130

@@ -9,8 +9,6 @@
 namespace {
 
 // The hero is drawn at this screen point plus his shift.
-const int SCREEN_ANCHOR_X = 130;
-const int SCREEN_ANCHOR_Y = 100;
 
 const int WALK_STEP = 2;
 const int HIT_POINTS = 50;
@@ -143,8 +141,8 @@ void Zarn::standstill()
 
 void Zarn::display()
 {
-    draw_in_panels(sprite, SCREEN_ANCHOR_X + static_cast<long long>(shift_x),
-                   SCREEN_ANCHOR_Y + static_cast<long long>(shift_y));
+    draw_in_panels(sprite, HERO_SCREEN_X + static_cast<long long>(shift_x),
+                   HERO_SCREEN_Y + static_cast<long long>(shift_y));
 }
 
 namespace {

@@ -6,6 +6,10 @@
 
 #include "character.h"
 
+// The hero's home on the screen: he is drawn at (130 + shift_x, 100 + shift_y).
+constexpr int HERO_SCREEN_X = 130;
+constexpr int HERO_SCREEN_Y = 100;
+
 class Zarn : public Character {
 public:
     int walk_frame = 0;

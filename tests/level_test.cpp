@@ -441,9 +441,7 @@ TEST_F(RunningLevel, DisplayDrawsTheLayersInOrder)
 
 namespace {
 
-const int TILE = 20;
 const int GROUND_TOP = 180;
-const int SCENERY_SHIFT = 160; // scenery columns sit this far right of the characters' axis
 const int NO_SURFACE = 200;
 
 const char *const SCENERY_NAMES[] = {

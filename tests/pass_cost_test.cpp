@@ -17,8 +17,6 @@
 
 namespace {
 
-const int TILE = 20;
-const int SCENERY_SHIFT = 160;
 const int RIDGED_SAND = 92;
 
 DATAFILE *real_datafile()

@@ -14,8 +14,8 @@ namespace {
 
 const EnemyShape ENEMY_SHAPES[] = {
     // kind     name      height hit    stands
-    {"ZOMBIE", "zombie", 60, true, true},
-    {"ROBO", "robot", 40, true, true},
+    {"ZOMBIE", "zombie", ZOMBIE_HEIGHT, true, true},
+    {"ROBO", "robot", ROBOT_HEIGHT, true, true},
     {"CACTUS", "cactus", 80, false, true},
     {"RHAND", "hand", 0, false, false},
 };

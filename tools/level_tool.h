@@ -10,6 +10,8 @@
 #include <string>
 
 #include "level.h"
+#include "tolbrint.h"
+#include "zarn.h"
 
 namespace level_tool {
 
@@ -18,21 +20,11 @@ namespace level_tool {
 // The map's columns are the characters' axis: an enemy at x is drawn at
 // column x - global_x. Scenery columns and the hero's world point
 // (global_x + shift_x, which portals and scroll limits use) sit 160 columns
-// to the left of it.
-constexpr int SCENERY_SHIFT = 160;
+// to the left of it. The game's own headers give the tile, the shifts, the
+// hero's place, the landing columns, the portal's width and the enemies' sizes.
 constexpr int VIEW_WIDTH = 320;
 constexpr int VIEW_HEIGHT = 200;
-constexpr int TILE = 20;
-// The hero's picture is drawn at (130 + shift_x, 100 + shift_y) on the
-// screen; his feet are on row 180 + shift_y.
-constexpr int HERO_SCREEN_X = 130;
-constexpr int HERO_SCREEN_Y = 100;
-constexpr int HERO_FEET_ROW = 180;
 constexpr int HERO_START_POSITION = 0; // his world point at the start
-// The columns the landing test asks, relative to the hero's world point.
-constexpr int LANDING_FIRST_COLUMN = -10;
-constexpr int LANDING_LAST_COLUMN = 19;
-constexpr int PORTAL_WIDTH = 20; // the span runs from x to x + 20, both included
 
 // How an enemy kind stands on the ground and where bullets hit it.
 struct EnemyShape {
@@ -42,8 +34,6 @@ struct EnemyShape {
     bool can_be_hit;  // has a hit rectangle, 20 wide and height high
     bool stands;      // should stand on the ground (a hand hangs on its cactus)
 };
-
-constexpr int ENEMY_WIDTH = 20;
 
 // Null for a kind the table does not know.
 const EnemyShape *enemy_shape(const std::string &kind);
