@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "datafile.h"
 #include "eweapon.h"
 #include "zarnbullet.h"
 
@@ -76,27 +77,8 @@ struct Panel {
 // The panels in drawing order: buffer, buffer2, buffer3.
 std::array<Panel, 3> panels();
 
-// Datafile entries by number; null when the datafile lacks the entry.
-RLE_SPRITE *sprite_entry(int index);
-BITMAP *bitmap_entry(int index);
-FONT *font_entry(int index);
-
 // Sets a palette entry from red, green and blue on Allegro's 0..63 scale.
 void set_palette_entry(int index, int red, int green, int blue);
-
-// Where a data file is found: the working directory first, then next to the
-// executable, then the installed data directory. Returns the bare name when
-// it is nowhere, so that error messages name the file the player expects.
-std::string find_data_file(const std::string &name);
-
-// The first way in which a loaded datafile breaks the game's contract
-// (a missing entry, a wrong type, a picture too small), or "" when it holds
-// everything the game draws.
-std::string datafile_problem(const DATAFILE *datafile);
-
-// Loads and checks the graphics datafile; on failure returns null and puts a
-// message naming the file and the problem into error.
-DATAFILE *load_game_datafile(const std::string &path, std::string &error);
 
 void game_timer();
 

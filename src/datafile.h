@@ -1,0 +1,29 @@
+// The graphics datafile: where the game's data files are found, the entries
+// the game reads and the checks a datafile passes before Allegro loads it.
+#ifndef TOLBRINT_DATAFILE_H
+#define TOLBRINT_DATAFILE_H
+
+#include <allegro.h>
+
+#include <string>
+
+// Datafile entries by number; null when the datafile lacks the entry.
+RLE_SPRITE *sprite_entry(int index);
+BITMAP *bitmap_entry(int index);
+FONT *font_entry(int index);
+
+// Where a data file is found: the working directory first, then next to the
+// executable, then the installed data directory. Returns the bare name when
+// it is nowhere, so that error messages name the file the player expects.
+std::string find_data_file(const std::string &name);
+
+// The first way in which a loaded datafile breaks the game's contract
+// (a missing entry, a wrong type, a picture too small), or "" when it holds
+// everything the game draws.
+std::string datafile_problem(const DATAFILE *datafile);
+
+// Loads and checks the graphics datafile; on failure returns null and puts a
+// message naming the file and the problem into error.
+DATAFILE *load_game_datafile(const std::string &path, std::string &error);
+
+#endif
