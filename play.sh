@@ -3,4 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh build
-exec build/tolbrint
+exec build/tolbrint "$@"

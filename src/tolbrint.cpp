@@ -11,6 +11,7 @@
 
 #include "intro.h"
 #include "level.h"
+#include "options.h"
 #include "zarn.h"
 
 DATAFILE *data1 = nullptr;
@@ -404,8 +405,15 @@ void reset_view_and_hero()
 
 } // namespace
 
-int game_main(int, char **)
+int game_main(int argc, char **argv)
 {
+    Options options;
+    const ParseResult parsed = parse_options(argc, argv, options);
+    std::fputs(parsed.out.c_str(), stdout);
+    std::fputs(parsed.err.c_str(), stderr);
+    if (!parsed.play)
+        return parsed.exit_code;
+
     reset_view_and_hero();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
@@ -455,7 +463,7 @@ int game_main(int, char **)
     if (window_closed)
         return 0;
     try {
-        Level level(find_data_file("level1.dat"));
+        Level level(options.level.empty() ? find_data_file("level1.dat") : options.level);
         int start_x = 130, start_y = 100;
         Zarn zarn(start_x, start_y);
         begin_level(level, zarn);

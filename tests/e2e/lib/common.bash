@@ -52,11 +52,12 @@ stage_data() {
     cp "${1:-$BUILD_DIR/level1.dat}" "$WORK/level1.dat"
 }
 
-# Starts the game in the scratch directory; its exit code lands in $WORK/rc.
+# Starts the game in the scratch directory with the given arguments; its exit
+# code lands in $WORK/rc.
 start_game() {
     (
         cd "$WORK" || exit
-        "$GAME" >"$WORK/out" 2>&1 &
+        "$GAME" "$@" >"$WORK/out" 2>&1 &
         echo $! >"$WORK/game.pid"
         wait $!
         echo $? >"$WORK/rc"
@@ -132,6 +133,11 @@ start_play() {
     stage_data "$1"
     start_game
     wait_for_window
+    pass_intro
+}
+
+# Presses a key until the game's first frame of play shows.
+pass_intro() {
     local shot_path
     for attempt in $(seq 300); do
         [ $((attempt % 10)) = 1 ] && key space
