@@ -1,0 +1,346 @@
+// The graphics datafile: the entries the game reads, where data files are
+// found, and how a bad or damaged datafile is reported.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "datafile.h"
+#include "headless.h"
+#include "tolbrint.h"
+
+namespace {
+
+class Datafile : public ::testing::Test {
+protected:
+    void SetUp() override { headless::start(); }
+};
+
+std::string built_datafile() { return std::string(TOLBRINT_BINARY_DIR) + "/tolbrint.dat"; }
+
+TEST_F(Datafile, BuiltDatafileMeetsTheContract)
+{
+    std::string error;
+    DATAFILE *datafile = load_game_datafile(built_datafile(), error);
+    ASSERT_NE(datafile, nullptr) << error;
+    EXPECT_EQ(datafile_problem(datafile), "");
+    // The palette roles the game relies on.
+    const RGB *palette = static_cast<RGB *>(datafile[100].dat);
+    EXPECT_EQ(palette[7].r, 42);
+    EXPECT_EQ(palette[7].g, 42);
+    EXPECT_EQ(palette[7].b, 42);
+    EXPECT_GE(palette[1].r + palette[1].g + palette[1].b, 170) << "colour 1 is near white";
+    EXPECT_GT(palette[3].r, 40) << "colour 3 is a bright red";
+    EXPECT_LT(palette[3].g, 20);
+    EXPECT_GT(palette[6].r, 40) << "colour 6 is a bright yellow";
+    EXPECT_GT(palette[6].g, 40);
+    EXPECT_LT(palette[6].b, 30);
+    // Fixed picture sizes that the game's coordinates depend on.
+    for (int hero : {32, 33, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61}) {
+        const RLE_SPRITE *sprite = static_cast<RLE_SPRITE *>(datafile[hero].dat);
+        EXPECT_EQ(sprite->w, 56) << "hero entry " << hero;
+        EXPECT_EQ(sprite->h, 80) << "hero entry " << hero;
+    }
+    for (int tile : {0, 1, 5, 6, 13, 19, 20, 27, 28, 31, 34, 70, 71, 72, 73, 91, 92, 104, 105,
+                     106, 107, 108, 109, 116, 118}) {
+        const RLE_SPRITE *sprite = static_cast<RLE_SPRITE *>(datafile[tile].dat);
+        EXPECT_EQ(sprite->w, 20) << "tile entry " << tile;
+        EXPECT_EQ(sprite->h, 20) << "tile entry " << tile;
+    }
+    // Both fonts can write every printable character.
+    BITMAP *page = create_bitmap_ex(8, 200, 20);
+    for (int f : {62, 65}) {
+        clear_bitmap(page);
+        textout_ex(page, static_cast<FONT *>(datafile[f].dat), "Az", 0, 0, f == 62 ? 1 : -1, -1);
+        EXPECT_GT(200 * 20 - headless::count_colour(page, 0), 0) << "font " << f << " draws nothing";
+    }
+    destroy_bitmap(page);
+    unload_datafile(datafile);
+}
+
+TEST_F(Datafile, ContractReportsMissingWrongTypeAndSmallEntries)
+{
+    EXPECT_EQ(datafile_problem(data1), "") << "the test datafile itself is complete";
+    DATAFILE copy[124];
+    for (int i = 0; i < 124; i++)
+        copy[i] = data1[i];
+
+    copy[50].type = DAT_END;
+    EXPECT_EQ(datafile_problem(copy),
+              "entry 50 is missing (the file holds 50 entries, the game needs 123)");
+    copy[50] = data1[50];
+
+    copy[62] = data1[21];
+    EXPECT_EQ(datafile_problem(copy), "entry 62 should be a font but is a bitmap");
+    copy[62] = data1[62];
+
+    BITMAP *small = create_bitmap_ex(8, 75, 99);
+    copy[37].dat = small;
+    EXPECT_EQ(datafile_problem(copy),
+              "entry 37 is 75 x 99 pixels, the game needs at least 75 x 100");
+    destroy_bitmap(small);
+}
+
+TEST_F(Datafile, BadGraphicsDatafilesAreReportedByName)
+{
+    const std::string dir = headless::temp_dir();
+    std::string error;
+
+    EXPECT_EQ(load_game_datafile(dir + "/absent.dat", error), nullptr);
+    EXPECT_EQ(error, dir + "/absent.dat: cannot open the graphics datafile: No such file or directory");
+
+    EXPECT_EQ(load_game_datafile(dir, error), nullptr);
+    EXPECT_EQ(error, dir + ": the graphics datafile is not a regular file");
+
+    headless::write_file(dir + "/garbage.dat", "this is not a datafile at all");
+    EXPECT_EQ(load_game_datafile(dir + "/garbage.dat", error), nullptr);
+    EXPECT_EQ(error, dir + "/garbage.dat: not a readable Allegro datafile");
+}
+
+TEST_F(Datafile, DataFilesAreFoundInTheWorkingDirectoryFirst)
+{
+    const std::string dir = headless::temp_dir();
+    headless::InDirectory inside(dir);
+    // Not here and not installed: the bare name comes back for the message.
+    EXPECT_EQ(find_data_file("no-such-file.dat"), "no-such-file.dat");
+    headless::write_file(dir + "/here.dat", "x");
+    EXPECT_EQ(find_data_file("here.dat"), "here.dat");
+    mkdir((dir + "/adir.dat").c_str(), 0700);
+    EXPECT_EQ(find_data_file("adir.dat"), "adir.dat") << "a directory is not a data file";
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Damaged graphics datafiles: every one is reported by name, none crashes the
+// game, hangs it or makes it allocate what the file does not hold.
+
+namespace {
+
+// Big-endian pieces of a datafile made by hand.
+std::string be32(std::uint32_t value)
+{
+    std::string bytes;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes += static_cast<char>((value >> shift) & 0xFF);
+    return bytes;
+}
+
+std::string be16(unsigned value) { return be32(value).substr(2); }
+
+std::string dat_entry(std::uint32_t type, const std::string &contents)
+{
+    return be32(DAT_PROPERTY) + be32(DAT_NAME) + be32(4) + "NAME" + be32(type) +
+           be32(static_cast<std::uint32_t>(contents.size())) +
+           be32(static_cast<std::uint32_t>(contents.size())) + contents;
+}
+
+std::string datafile_of(const std::vector<std::string> &entries, std::uint32_t count)
+{
+    std::string bytes = be32(F_NOPACK_MAGIC) + be32(DAT_MAGIC) + be32(count);
+    for (const std::string &entry : entries)
+        bytes += entry;
+    return bytes;
+}
+
+std::string datafile_of(const std::vector<std::string> &entries)
+{
+    return datafile_of(entries, static_cast<std::uint32_t>(entries.size()));
+}
+
+// A 3 x 2 sprite: a gap and two pixels, then three pixels.
+std::string rle_sprite(const std::string &runs, std::uint32_t size_field)
+{
+    return be16(8) + be16(3) + be16(2) + be32(size_field) + runs;
+}
+
+const std::string GOOD_RUNS = std::string("\xff\x02\x07\x07\x00\x03\x07\x07\x07\x00", 10);
+
+std::string rle_sprite(const std::string &runs)
+{
+    return rle_sprite(runs, static_cast<std::uint32_t>(runs.size()));
+}
+
+class DamagedDatafile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        headless::start();
+        dir = headless::temp_dir();
+        path = dir + "/tolbrint.dat";
+    }
+
+    // "" when the bytes load and meet the contract, otherwise the message,
+    // which must name the file.
+    std::string load(const std::string &bytes)
+    {
+        headless::write_file(path, bytes);
+        std::string error;
+        DATAFILE *datafile = load_game_datafile(path, error);
+        if (datafile) {
+            unload_datafile(datafile);
+            return "";
+        }
+        EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
+        return error.substr(path.size() + 2);
+    }
+
+    std::string dir;
+    std::string path;
+};
+
+const std::string NOT_READABLE = "not a readable Allegro datafile: ";
+
+TEST_F(DamagedDatafile, EmptyFileAndForeignFiles)
+{
+    EXPECT_EQ(load(""), NOT_READABLE + "the file is empty");
+    EXPECT_EQ(load("slh"), "not a readable Allegro datafile");
+    EXPECT_EQ(load(be32(F_NOPACK_MAGIC) + "ALX."), NOT_READABLE + "it is not in the datafile format of this Allegro version");
+    EXPECT_EQ(load(be32(F_NOPACK_MAGIC) + be32(DAT_MAGIC)), NOT_READABLE + "the file ends inside the number of entries");
+}
+
+TEST_F(DamagedDatafile, CountsAndSizesBeyondTheFileAreCaughtBeforeAllegroReadsThem)
+{
+    EXPECT_EQ(load(datafile_of({}, 0x7FFFFFFF)), NOT_READABLE + "the datafile claims 2147483647 entries in 0 bytes");
+    EXPECT_EQ(load(datafile_of({}, 0xFFFFFFFF)), NOT_READABLE + "the datafile claims -1 entries in 0 bytes");
+
+    std::string huge = dat_entry(DAT_RLE_SPRITE, rle_sprite(GOOD_RUNS));
+    huge.replace(20, 4, be32(0x7FFFFFF0));
+    huge.replace(24, 4, be32(0x7FFFFFF0));
+    EXPECT_EQ(load(datafile_of({huge})),
+              NOT_READABLE + "entry 0 needs 2147483632 bytes but only 20 bytes follow");
+
+    std::string property = dat_entry(DAT_PALETTE, std::string(1024, '\0'));
+    property.replace(8, 4, be32(0xFFFFFFF0));
+    EXPECT_EQ(load(datafile_of({property})), NOT_READABLE + "entry 0 has a property of -16 bytes");
+
+    std::string packed_alone = dat_entry(DAT_PALETTE, std::string(1024, '\0'));
+    packed_alone.replace(24, 4, be32(static_cast<std::uint32_t>(-5000)));
+    EXPECT_EQ(load(datafile_of({packed_alone})),
+              NOT_READABLE + "entry 0 is compressed on its own; the game reads only whole-file compression");
+}
+
+TEST_F(DamagedDatafile, PicturesMustBeConsistentWithTheirSizes)
+{
+    // The sprite is fine apart from the contract, which wants 123 entries.
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_RLE_SPRITE, rle_sprite(GOOD_RUNS))})),
+              "entry 1 is missing (the file holds 1 entries, the game needs 123)");
+
+    std::string too_wide = GOOD_RUNS;
+    too_wide[5] = 4; // the second line's run of 3 becomes 4
+    too_wide.insert(6, "\x07");
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_RLE_SPRITE, rle_sprite(too_wide))})),
+              NOT_READABLE + "entry 0's line 1 runs past the sprite's width of 3");
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_RLE_SPRITE, rle_sprite(GOOD_RUNS.substr(0, 9)))})),
+              NOT_READABLE + "the file ends inside entry 0's line 1");
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_RLE_SPRITE, rle_sprite(GOOD_RUNS, 9999))})),
+              NOT_READABLE + "entry 0's data size says 9999 bytes but it holds 10 bytes");
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_RLE_SPRITE, rle_sprite(GOOD_RUNS + '\0'))})),
+              NOT_READABLE + "entry 0 has 1 byte more than its contents need");
+
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_BITMAP, be16(8) + be16(65535) + be16(65535) + "xyz")})),
+              NOT_READABLE + "entry 0 is 65535 x 65535 pixels, which take 4294836225 bytes, but it holds 3 bytes");
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_BITMAP, be16(12) + be16(1) + be16(1) + "x")})),
+              NOT_READABLE + "entry 0 has a colour depth of 12 bits");
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_PALETTE, std::string(768, '\0'))})),
+              NOT_READABLE + "entry 0 is a palette of 768 bytes; a palette takes 1024 bytes");
+}
+
+TEST_F(DamagedDatafile, FontsMustHoldTheCharactersTheyClaim)
+{
+    const std::string glyph = be16(2) + be16(2) + std::string(2, '\x80');
+    const auto font_of = [](const std::string &range) { return be16(0) + be16(1) + range; };
+    const std::string one_range = std::string(1, '\x01') + be32(65) + be32(65) + glyph;
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, font_of(one_range))})),
+              "entry 0 should be an RLE sprite but is a font");
+
+    const std::string backwards = std::string(1, '\x01') + be32(66) + be32(65) + glyph;
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, font_of(backwards))})),
+              NOT_READABLE + "entry 0's character range 0 runs from character 66 to 65");
+    const std::string endless = std::string(1, '\x08') + be32(0) + be32(0x7FFFFFFF) + glyph;
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, font_of(endless))})),
+              NOT_READABLE + "entry 0's character range 0 claims 2147483648 characters in 6 bytes");
+    const std::string odd_format = std::string(1, '\x03') + be32(65) + be32(65) + glyph;
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, font_of(odd_format))})),
+              NOT_READABLE + "entry 0's character range 0 has glyph format 3 (1 or 8 expected)");
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, be16(0) + be16(0))})),
+              NOT_READABLE + "entry 0 is a font without characters");
+}
+
+TEST_F(DamagedDatafile, NestedDatafilesHaveADepthLimit)
+{
+    std::string nested = be32(0);
+    for (int depth = 0; depth < 9; depth++)
+        nested = be32(1) + dat_entry(DAT_FILE, nested);
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FILE, nested)})),
+              NOT_READABLE + "entry 0.entry 0.entry 0.entry 0.entry 0.entry 0.entry 0.entry 0.entry 0 "
+                             "nests datafiles more than 8 deep");
+}
+
+std::string built_bytes() { return headless::read_file(built_datafile()); }
+
+TEST_F(DamagedDatafile, EveryTruncationOfTheBuiltDatafileIsReported)
+{
+    const std::string whole = built_bytes();
+    ASSERT_GT(whole.size(), 10000u);
+    std::vector<std::size_t> lengths;
+    for (std::size_t length = 0; length < 600; length++)
+        lengths.push_back(length);
+    for (std::size_t length = 600; length < whole.size(); length += 397)
+        lengths.push_back(length);
+    lengths.push_back(whole.size() - 1);
+    for (std::size_t length : lengths)
+        EXPECT_NE(load(whole.substr(0, length)), "") << "cut to " << length << " bytes";
+}
+
+// Flips every bit pattern of a byte at many places; each file either loads
+// with a complete contract or is reported.
+TEST_F(DamagedDatafile, FlippedBytesOfTheBuiltDatafileLoadOrAreReported)
+{
+    const std::string whole = built_bytes();
+    unsigned seed = 12345;
+    int reported = 0;
+    for (int trial = 0; trial < 1500; trial++) {
+        seed = seed * 1103515245u + 12345u;
+        // The first thousand bytes hold the header and the first entries'
+        // sizes; the rest is mostly pixels.
+        const std::size_t at = trial < 1000 ? static_cast<std::size_t>(trial) : (seed >> 8) % whole.size();
+        std::string damaged = whole;
+        damaged[at] = static_cast<char>(damaged[at] ^ (1 + (seed >> 4) % 255));
+        if (!load(damaged).empty())
+            reported++;
+    }
+    EXPECT_GT(reported, 100) << "damage to sizes and counts is reported";
+}
+
+// The same file compressed as a whole ("slh!") loads, and damage to it is
+// reported like damage to the plain file.
+TEST_F(DamagedDatafile, PackedDatafilesAreUnpackedAndChecked)
+{
+    const std::string whole = built_bytes();
+    const std::string packed_path = dir + "/packed.dat";
+    PACKFILE *out = pack_fopen(packed_path.c_str(), F_WRITE_PACKED);
+    ASSERT_NE(out, nullptr);
+    pack_fwrite(whole.data() + 4, static_cast<long>(whole.size() - 4), out);
+    pack_fclose(out);
+    const std::string packed = headless::read_file(packed_path);
+    ASSERT_EQ(packed.substr(0, 4), be32(F_PACK_MAGIC));
+    ASSERT_LT(packed.size(), whole.size());
+    EXPECT_EQ(load(packed), "");
+
+    for (std::size_t length = 0; length < packed.size(); length += 211)
+        EXPECT_NE(load(packed.substr(0, length)), "") << "cut to " << length << " bytes";
+    unsigned seed = 777;
+    for (int trial = 0; trial < 300; trial++) {
+        seed = seed * 1103515245u + 12345u;
+        std::string damaged = packed;
+        const std::size_t at = 4 + (seed >> 8) % (packed.size() - 4);
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x5A);
+        load(damaged);
+    }
+}
+
+} // namespace
