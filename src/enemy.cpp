@@ -19,6 +19,8 @@ struct KindRule {
     int picture;
     int death_length; // updates from the killing one until it is dead
     void (*alive_update)(Enemy &);
+    void (*alive_display)(Enemy &);
+    void (*death_step)(Enemy &); // after each update of the death sequence
     void (*dying_display)(Enemy &);
 };
 
@@ -111,6 +113,9 @@ void show_flash_colour(int timer)
         set_palette_entry(FLASH_ENTRY, 62, 62, 62);
 }
 
+// All robots share entry 7, so only a robot whose own flash ends puts the
+// rest colour back: an idle robot leaves it alone, or it would wipe the flash
+// of any robot updated before it in the same pass.
 void end_flash(Enemy &robot)
 {
     robot.flashing = false;
@@ -150,8 +155,23 @@ void update_robot(Enemy &robot)
     }
     if (robot.flash_timer > 0)
         robot.flash_timer--;
-    if (robot.flash_timer <= 0)
+    if (robot.flashing && robot.flash_timer <= 0)
         end_flash(robot);
+}
+
+// A flash that ends in a later robot's update would otherwise leave this one
+// unseen for a pass: after all updates, each flashing robot shows again the
+// colour its own update chose.
+void display_robot(Enemy &robot)
+{
+    if (robot.flashing)
+        show_flash_colour(robot.flash_timer + 1);
+}
+
+void robot_death_step(Enemy &robot)
+{
+    if (robot.death_timer == DEATH_FLASH_END || robot.dead)
+        show_rest_colour();
 }
 
 // It flashes for 200 updates, then explodes three times in a row in place.
@@ -191,10 +211,10 @@ void update_hand(Enemy &hand)
 
 const KindRule KIND_RULES[] = {
     // name     dx  dy  hp pause anim action picture death
-    {"ZOMBIE", -1, 0, 10, 0, 50, 0, 119, 100, update_zombie, display_dying_zombie},
-    {"ROBO", 0, 0, 10, 0, 0, 1, 85, 500, update_robot, display_dying_robot},
-    {"CACTUS", 0, 0, 10, 0, 0, 12, 16, 0, update_cactus, nullptr},
-    {"RHAND", 0, 0, 5, 0, 0, 14, 79, 0, update_hand, nullptr},
+    {"ZOMBIE", -1, 0, 10, 0, 50, 0, 119, 100, update_zombie, nullptr, nullptr, display_dying_zombie},
+    {"ROBO", 0, 0, 10, 0, 0, 1, 85, 500, update_robot, display_robot, robot_death_step, display_dying_robot},
+    {"CACTUS", 0, 0, 10, 0, 0, 12, 16, 0, update_cactus, nullptr, nullptr, nullptr},
+    {"RHAND", 0, 0, 5, 0, 0, 14, 79, 0, update_hand, nullptr, nullptr, nullptr},
 };
 
 const KindRule *rule_for(const std::string &kind)
@@ -251,20 +271,23 @@ void Enemy::update()
     death_timer++;
     if (death_timer > rule->death_length) {
         dead = true;
-        if (kind == "ROBO")
-            end_flash(*this);
+        flashing = false;
     }
+    if (rule->death_step)
+        rule->death_step(*this);
 }
 
 void Enemy::display()
 {
+    const KindRule *rule = rule_for(kind);
     if (!dying) {
         Character::display();
         for (Enemy &part : parts)
             part.Character::display();
+        if (rule && rule->alive_display)
+            rule->alive_display(*this);
         return;
     }
-    const KindRule *rule = rule_for(kind);
     if (rule && rule->dying_display)
         rule->dying_display(*this);
 }

@@ -2,6 +2,8 @@
 // and flashes, hit scans, death sequences and the cactus's hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "enemy.h"
 #include "headless.h"
 #include "tolbrint.h"
@@ -209,6 +211,69 @@ TEST_F(Enemies, RobotFlashesOnceOnEntrySevenEvenWhenHitAgain)
     EXPECT_EQ(robot.hit_points, 8);
 }
 
+std::string colour_7_name()
+{
+    return colour_7_is(0, 0, 20)      ? "blue"
+           : colour_7_is(62, 62, 62) ? "white"
+           : colour_7_is(42, 42, 42) ? "grey"
+                                     : "other";
+}
+
+// One pass over the robots in the given order: every update, then every
+// drawing, as the level does it. Returns entry 7 as the pass leaves it.
+std::string robot_pass(std::vector<Enemy> &robots, const std::vector<int> &order)
+{
+    for (int i : order)
+        robots[i].update();
+    for (int i : order)
+        robots[i].display();
+    return colour_7_name();
+}
+
+// The robots that are hit, and in which pass of six; the rest stand idle.
+struct FlashScene {
+    int robots;
+    std::vector<std::pair<int, int>> hits; // robot, pass
+    std::vector<std::string> expected;     // entry 7 after each pass
+};
+
+TEST_F(Enemies, EveryRobotsFlashShowsWhateverOrderTheRobotsAreUpdatedIn)
+{
+    const FlashScene scenes[] = {
+        {2, {{0, 0}}, {"blue", "white", "blue", "white", "grey", "grey"}},
+        {2, {{1, 0}}, {"blue", "white", "blue", "white", "grey", "grey"}},
+        {3, {{1, 0}}, {"blue", "white", "blue", "white", "grey", "grey"}},
+        // Two flashes overlap: the second shows for all of its four passes,
+        // also in the pass in which the first one ends.
+        {3, {{0, 0}, {2, 2}}, {"blue", "white", "*", "*", "*", "white"}},
+    };
+    for (const FlashScene &scene : scenes) {
+        std::vector<int> order(scene.robots);
+        for (int i = 0; i < scene.robots; i++)
+            order[i] = i;
+        do {
+            std::vector<Enemy> robots;
+            for (int i = 0; i < scene.robots; i++)
+                robots.push_back(make_enemy(100 + 100 * i, 70, "ROBO"));
+            set_palette_entry(7, 42, 42, 42);
+            std::string order_text;
+            for (int i : order)
+                order_text += std::to_string(i);
+            for (int pass = 0; pass < 6; pass++) {
+                zarnbullets.clear();
+                for (const auto &hit : scene.hits)
+                    if (hit.second == pass)
+                        fire_at(robots[hit.first].x + 5, robots[hit.first].y + 5);
+                const std::string seen = robot_pass(robots, order);
+                const std::string &want = scene.expected[pass];
+                const bool flash = seen == "blue" || seen == "white";
+                EXPECT_TRUE(want == "*" ? flash : seen == want)
+                    << "update order " << order_text << ", pass " << pass << ": " << seen << " instead of " << want;
+            }
+        } while (std::next_permutation(order.begin(), order.end()));
+    }
+}
+
 TEST_F(Enemies, KilledRobotFlashesExplodesThriceAndIsDeadInThe501stUpdate)
 {
     Enemy robot = make_enemy(100, 70, "ROBO");
@@ -230,7 +295,7 @@ TEST_F(Enemies, KilledRobotFlashesExplodesThriceAndIsDeadInThe501stUpdate)
                 shown = entry;
         EXPECT_EQ(shown, c[1]) << "death_timer " << c[0];
     }
-    EXPECT_TRUE(colour_7_is(0, 0, 20)) << "the last flash colour stays until the end";
+    EXPECT_TRUE(colour_7_is(42, 42, 42)) << "grey again once the death flash is over";
     EXPECT_EQ(done + updates_until_dead(robot), 501);
     EXPECT_TRUE(colour_7_is(42, 42, 42));
     EXPECT_EQ(eweapons.size(), lasers) << "a dying robot does not fire";
