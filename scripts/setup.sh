@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xdotool x11-apps x11-utils imagemagick xauth
   clang valgrind
+  libtinyxml2-dev tiled
 )
 
 missing=()

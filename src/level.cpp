@@ -396,6 +396,7 @@ const PalmPiece PALM_TREE[] = {
     {"PALMT2", 35, false, 0, 0},  {"PALMT2", 35, false, 40, 40}, {"PALMT1", 35, false, 60, 60},
 };
 const int PALM_TREE_REACH = 70; // the largest x offset
+static_assert(sizeof PALM_TREE / sizeof PALM_TREE[0] == PALM_TREE_PIECES, "a palm tree's pieces");
 
 void add_palm_tree(Level &level, int x, int y, FilePlace place)
 {
@@ -418,8 +419,8 @@ void read_composites(Level &level, LevelReader &in)
     for (Token first = in.word(next); !ends_section(first); first = in.word(next)) {
         const int x = in.lenient(first, {"x", record});
         const int y = in.integer({"y", record});
-        in.integer({"the third value", record});
-        in.integer({"the fourth value", record});
+        const int third = in.integer({"the third value", record});
+        const int fourth = in.integer({"the fourth value", record});
         const Token name = in.word({"the name", record});
         if (name.text != "PALMTREE")
             continue;
@@ -427,6 +428,7 @@ void read_composites(Level &level, LevelReader &in)
             in.fail(first, "an x of at most " + std::to_string(INT_MAX - PALM_TREE_REACH),
                     {"x", "a \"PALMTREE\" record"});
         add_palm_tree(level, x, y, place_of(first));
+        level.palm_trees.push_back({x, y, third, fourth});
     }
 }
 

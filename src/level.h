@@ -43,6 +43,19 @@ struct LevelPlaces {
     std::vector<FilePlace> portals;
 };
 
+// A palm tree record as read: where it stands and its two values that the
+// game reads but never uses.
+struct PalmTreeRecord {
+    int x;
+    int y;
+    int third;
+    int fourth;
+};
+
+// A palm tree is built of this many plain scenery objects, appended to the
+// level's objects after those of the plain scenery records.
+constexpr int PALM_TREE_PIECES = 9;
+
 // A level file's contents already in memory, with the name that messages
 // give it.
 struct LevelText {
@@ -81,6 +94,8 @@ public:
     bool scroll_y_violation = false;
     // As loaded; the game never reads it, nor keeps it in step when enemies die.
     LevelPlaces places;
+    // As loaded, for the level tools: the game reads only their pieces.
+    std::vector<PalmTreeRecord> palm_trees;
 
     // Loads the level file; throws LevelError when it cannot.
     explicit Level(std::string filename);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <fstream>
+#include <iterator>
 
 #include "character.h"
 #include "tolbrint.h"
@@ -14,17 +15,12 @@ namespace {
 const int FLAME_PERIOD = 10;
 const int FLAME_LOW = 27;
 const int FLAME_HIGH = 28;
-// The ridged sand tile is drawn a second time two rows higher.
+// The ridged sand tile is drawn a second time RIDGE_RISE rows higher.
 const int RIDGED_SAND = 92;
-
-struct SceneryPicture {
-    const char *name;
-    int plain_entry;
-    int solid_entry;
-};
+const int RIDGE_RISE = 2;
 
 // Both ways of building an object read this table; only solid sand differs.
-const SceneryPicture scenery_pictures[] = {
+const SceneryPicture SCENERY_PICTURES[] = {
     {"SAND4", 91, RIDGED_SAND},
     {"GRASS1", 34, 34},
     {"BARK1", 0, 0},
@@ -52,7 +48,7 @@ const SceneryPicture scenery_pictures[] = {
 
 const SceneryPicture *find_scenery_picture(const std::string &name)
 {
-    for (const SceneryPicture &picture : scenery_pictures)
+    for (const SceneryPicture &picture : SCENERY_PICTURES)
         if (name == picture.name)
             return &picture;
     return nullptr;
@@ -131,6 +127,16 @@ bool is_scenery_sprite_name(const std::string &name)
     return find_scenery_picture(name) != nullptr;
 }
 
+std::vector<SceneryPicture> scenery_picture_table()
+{
+    return std::vector<SceneryPicture>(std::begin(SCENERY_PICTURES), std::end(SCENERY_PICTURES));
+}
+
+int scenery_rise(const Object &object)
+{
+    return object.sprite && object.sprite == sprite_entry(RIDGED_SAND) ? RIDGE_RISE : 0;
+}
+
 Object::Object()
 {
     if (trace_file_unchanged())
@@ -167,7 +173,7 @@ void Object::display()
 {
     if (!sprite)
         return;
-    const bool drawn_twice = sprite == sprite_entry(RIDGED_SAND);
+    const bool drawn_twice = scenery_rise(*this) > 0;
     // Wide arithmetic: a box reaching the end of the int range still ends.
     const TileRange columns{static_cast<long long>(x1) + SCENERY_SHIFT, static_cast<long long>(x2) + SCENERY_SHIFT};
     const TileRange rows{y1, y2};
@@ -179,14 +185,14 @@ void Object::display()
         if (across.first > across.last)
             continue;
         // The second picture of a ridged tile stands two rows higher.
-        const TileSpan down = rows.reaching(bitmap->ct, bitmap->cb + (drawn_twice ? 2 : 0), sprite->h);
+        const TileSpan down = rows.reaching(bitmap->ct, bitmap->cb + scenery_rise(*this), sprite->h);
         for (long long j = down.first; j <= down.last; j++) {
             const long long row = rows.at(j);
             for (long long k = across.first; k <= across.last; k++) {
                 const long long x = columns.at(k) + shift;
                 draw_in_panel(panel, sprite, x, row);
                 if (drawn_twice)
-                    draw_in_panel(panel, sprite, x, row - 2);
+                    draw_in_panel(panel, sprite, x, row - RIDGE_RISE);
             }
         }
     }

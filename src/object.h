@@ -5,6 +5,7 @@
 #include <allegro.h>
 
 #include <string>
+#include <vector>
 
 // Scenery is tiled on a 20-pixel grid, and its columns sit 160 pixels to the
 // right of the axis that characters use.
@@ -44,5 +45,20 @@ class Fall_Thru_Object : public Object {
 
 // True when name is one of the scenery sprite names.
 bool is_scenery_sprite_name(const std::string &name);
+
+// A scenery sprite name and the datafile entries of its pictures as plain and
+// as solid scenery.
+struct SceneryPicture {
+    const char *name;
+    int plain_entry;
+    int solid_entry;
+};
+
+// Every scenery sprite, always in the same order.
+std::vector<SceneryPicture> scenery_picture_table();
+
+// How many rows above its tiles an object draws: ridged sand is drawn a
+// second time a little higher.
+int scenery_rise(const Object &object);
 
 #endif

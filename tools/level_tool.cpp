@@ -88,6 +88,22 @@ Loaded load_level(const std::string &path)
     return loaded;
 }
 
+MapPanels::MapPanels(BITMAP *picture, int left_column)
+{
+    unused_ = create_bitmap_ex(8, 1, 1);
+    buffer = picture;
+    buffer2 = buffer3 = unused_;
+    scroll_x_1 = scroll_x_2 = scroll_x_3 = 0;
+    global_x = left_column;
+    global_y = 0;
+}
+
+MapPanels::~MapPanels()
+{
+    buffer = buffer2 = buffer3 = nullptr;
+    destroy_bitmap(unused_);
+}
+
 std::string located(const std::string &file, FilePlace place, const char *kind, const std::string &text)
 {
     return file + ":" + std::to_string(place.line) + ":" + std::to_string(place.column) + ": " + kind + ": " +

@@ -60,6 +60,22 @@ struct Loaded {
 // there before.
 Loaded load_level(const std::string &path);
 
+// --- Drawing with the game's drawers ------------------------------------------
+
+// Points the game's panels at one picture while it lives: buffer is the
+// picture, shown as if the view had scrolled to left_column; the other two
+// panels are a single pixel, where whatever they receive is lost.
+class MapPanels {
+public:
+    MapPanels(BITMAP *picture, int left_column);
+    ~MapPanels();
+    MapPanels(const MapPanels &) = delete;
+    MapPanels &operator=(const MapPanels &) = delete;
+
+private:
+    BITMAP *unused_;
+};
+
 // "FILE:LINE:COL: KIND: TEXT".
 std::string located(const std::string &file, FilePlace place, const char *kind, const std::string &text);
 

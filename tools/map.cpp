@@ -160,31 +160,6 @@ long long floor_to_view(long long column)
 // --------------------------------------------------------------------------
 // Drawing the level with the game's drawers
 
-// The game's panels pointed at the map: buffer is the wide picture, the other
-// two are a single pixel, where whatever they receive is lost.
-class MapPanels {
-public:
-    MapPanels(BITMAP *picture, int left_column)
-    {
-        unused_ = create_bitmap_ex(8, 1, 1);
-        buffer = picture;
-        buffer2 = buffer3 = unused_;
-        scroll_x_1 = scroll_x_2 = scroll_x_3 = 0;
-        global_x = left_column;
-        global_y = 0;
-    }
-    ~MapPanels()
-    {
-        buffer = buffer2 = buffer3 = nullptr;
-        destroy_bitmap(unused_);
-    }
-    MapPanels(const MapPanels &) = delete;
-    MapPanels &operator=(const MapPanels &) = delete;
-
-private:
-    BITMAP *unused_;
-};
-
 // The background repeats every 320 columns of the characters' axis, as the
 // scrolling panels show it; left_column is a multiple of 320.
 void draw_level(Level &level, BITMAP *picture, int left_column)
