@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "input.h"
 #include "tolbrint.h"
 
 namespace {
@@ -17,8 +18,9 @@ constexpr int STAR_STEPS = 35;
 void slide_in_title(BITMAP *title)
 {
     for (int i = 0; i < 320 && !close_requested(); i++) {
-        blit(title, screen, 0, 0, 320 - i, 0, 320, 200);
-        rest(10);
+        blit(title, game_frame(), 0, 0, 320 - i, 0, 320, 200);
+        present();
+        rest_polling(10);
     }
 }
 
@@ -31,10 +33,12 @@ void twinkle_star()
     const int green = std::rand() % 63;
     const int blue = std::rand() % 63;
     set_palette_entry(4, red, green, blue);
-    circlefill(screen, x, y, 2, 1);
-    rest(50);
+    circlefill(game_frame(), x, y, 2, 1);
+    present();
+    rest_polling(50);
     set_palette_entry(4, 0, 0, 0);
-    rest(50);
+    present();
+    rest_polling(50);
 }
 
 } // namespace
@@ -44,11 +48,11 @@ void intro()
     slide_in_title(bitmap_entry(38));
     if (close_requested())
         return;
-    blit(bitmap_entry(37), screen, 0, 0, 0, 100, 75, 100);
+    blit(bitmap_entry(37), game_frame(), 0, 0, 0, 100, 75, 100);
     for (int step = 0; step < STAR_STEPS && !close_requested(); step++)
         twinkle_star();
     for (int line = 0; line < 2; line++)
-        textout_centre_ex(screen, font_entry(65), credit_lines[line], 160, CREDIT_ROWS[line], -1, -1);
+        textout_centre_ex(game_frame(), font_entry(65), credit_lines[line], 160, CREDIT_ROWS[line], -1, -1);
+    present();
     wait_for_key();
-    scroll_screen(0, 0);
 }

@@ -57,6 +57,7 @@ void draw_tent(BITMAP *target, const std::vector<std::string> &args)
 // window's close button still ends the game from here.
 void tent(std::vector<std::string> &args)
 {
-    draw_tent(screen, args);
+    draw_tent(game_frame(), args);
+    present();
     wait_for_key();
 }

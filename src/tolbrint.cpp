@@ -9,6 +9,7 @@
 #include <ctime>
 #include <thread>
 
+#include "input.h"
 #include "intro.h"
 #include "level.h"
 #include "options.h"
@@ -41,21 +42,12 @@ std::array<Panel, 3> panels()
     return {{{buffer, scroll_x_1}, {buffer2, scroll_x_2}, {buffer3, scroll_x_3}}};
 }
 
-void set_palette_entry(int index, int red, int green, int blue)
-{
-    RGB colour = {static_cast<unsigned char>(red), static_cast<unsigned char>(green),
-                  static_cast<unsigned char>(blue), 0};
-    set_color(index, &colour);
-}
-
-void game_timer()
-{
-    game_time++;
-}
-
 namespace {
 
 std::atomic<bool> window_closed{false};
+std::atomic<bool> paused{false};
+bool paused_by_player = false;
+bool pause_in_background = true;
 
 void close_button_pressed()
 {
@@ -63,6 +55,12 @@ void close_button_pressed()
 }
 
 } // namespace
+
+void game_timer()
+{
+    if (!paused)
+        game_time++;
+}
 
 bool close_requested()
 {
@@ -79,11 +77,39 @@ bool wait_for_key()
     while (!keypressed()) {
         if (window_closed)
             return false;
+        poll_system_keys();
         rest(5);
     }
     readkey();
     return true;
 }
+
+bool wait_for_new_key()
+{
+    clear_keybuf();
+    std::array<bool, KEY_MAX> held_before{};
+    for (int k = 0; k < KEY_MAX; k++)
+        held_before[k] = key[k];
+    for (;;) {
+        if (window_closed)
+            return false;
+        poll_system_keys();
+        for (int k = 0; k < KEY_MAX; k++)
+            held_before[k] = held_before[k] && key[k];
+        if (keypressed()) {
+            const int scancode = readkey() >> 8;
+            if (scancode <= 0 || scancode >= KEY_MAX || !held_before[scancode])
+                return true;
+        }
+        rest(5);
+    }
+}
+
+void set_pause_in_background(bool pause) { pause_in_background = pause; }
+
+void request_pause() { paused_by_player = true; }
+
+bool game_paused() { return paused; }
 
 // ---------------------------------------------------------------------------
 // Horizontal scrolling
@@ -253,12 +279,44 @@ void apply_gravity(Level &level, Zarn &zarn)
 void show_panels()
 {
     for (const Panel &panel : panels())
-        blit(panel.bitmap, screen, 0, 0, panel.offset, 0, 320, 200);
+        blit(panel.bitmap, game_frame(), 0, 0, panel.offset, 0, 320, 200);
 }
 
-// Passes start at least this far apart, so the game runs at the same speed
-// on every machine that can keep up.
+// Passes start this far apart, so the game runs at the same speed on every
+// machine that can keep up.
 constexpr auto MIN_PASS_TIME = std::chrono::milliseconds(10);
+// A loop this far behind its timetable (a stalled machine) starts a new one
+// instead of running the missed passes in a burst.
+constexpr auto MAX_LAG = std::chrono::milliseconds(100);
+
+bool pause_wanted()
+{
+    return paused_by_player || (pause_in_background && window_in_background());
+}
+
+// While paused only the system keys act: the pause key resumes, Escape
+// quits; other keys are dropped so that they do not all act on resume.
+void stay_paused()
+{
+    paused = true;
+    show_strip_text("PAUSED");
+    present();
+    while (pause_wanted() && !QUIT && !window_closed) {
+        poll_system_keys();
+        while (keypressed()) {
+            const SystemAction action = system_action(readkey() >> 8, key_shifts);
+            if (action == SystemAction::Pause)
+                paused_by_player = false;
+            else if (action == SystemAction::Quit)
+                QUIT = true;
+        }
+        rest(5);
+    }
+    paused_by_player = false;
+    show_strip_text("");
+    present();
+    paused = false;
+}
 
 void jump(Level &level, Zarn &)
 {
@@ -300,7 +358,6 @@ struct KeyAction {
 };
 
 const KeyAction key_actions[] = {
-    {KEY_ESC, [](Level &, Zarn &) { QUIT = true; }},
     {KEY_D, [](Level &, Zarn &zarn) { zarn.firegun(); }},
     {KEY_X, jump},
     {KEY_LEFT, walk_left},
@@ -344,16 +401,29 @@ void begin_level(Level &level, Zarn &zarn)
     game_loop(level, zarn);
 }
 
+// Passes keep a timetable of one every MIN_PASS_TIME. A pass that finishes
+// behind it is not shown, so a slow screen drops pictures, not game time.
 void game_loop(Level &level, Zarn &zarn)
 {
-    auto pass_start = std::chrono::steady_clock::now() - MIN_PASS_TIME;
+    auto next_pass = std::chrono::steady_clock::now();
     for (;;) {
         if (QUIT || window_closed)
             return;
-        std::this_thread::sleep_until(pass_start + MIN_PASS_TIME);
-        pass_start = std::chrono::steady_clock::now();
+        if (pause_wanted()) {
+            stay_paused();
+            next_pass = std::chrono::steady_clock::now();
+            continue;
+        }
+        poll_system_keys();
+        std::this_thread::sleep_until(next_pass);
         game_pass(level, zarn);
         show_panels();
+        next_pass += MIN_PASS_TIME;
+        const auto now = std::chrono::steady_clock::now();
+        if (now > next_pass + MAX_LAG)
+            next_pass = now;
+        if (now <= next_pass)
+            present();
         rest(1);
         zarn.standstill();
         if (keypressed())
@@ -379,6 +449,11 @@ void game_loop_helper(Level &level, Zarn &zarn)
 
 void dispatch_key(Level &level, Zarn &zarn, int scancode)
 {
+    switch (system_action(scancode, key_shifts)) {
+    case SystemAction::Quit: QUIT = true; break;
+    case SystemAction::Pause: request_pause(); break;
+    default: break;
+    }
     for (const KeyAction &action : key_actions)
         if (action.scancode == scancode)
             action.act(level, zarn);
@@ -429,6 +504,8 @@ int game_main(int argc, char **argv)
     }
     install_timer();
 
+    // Pictures stay in the datafile's 8-bit palette colours.
+    set_color_conversion(COLORCONV_NONE);
     std::string error;
     data1 = load_game_datafile(find_data_file("tolbrint.dat"), error);
     if (!data1) {
@@ -437,27 +514,22 @@ int game_main(int argc, char **argv)
     }
     QUIT = false;
 
-    // A window first: the autodetected fullscreen mode would change the
-    // desktop's resolution or letterbox the game in a screen-sized window.
-    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 320, 240, 320, 240) != 0 &&
-        set_gfx_mode(GFX_AUTODETECT, 320, 240, 320, 240) != 0) {
+    buffer = create_bitmap_ex(8, 320, 240);
+    buffer2 = create_bitmap_ex(8, 320, 240);
+    buffer3 = create_bitmap_ex(8, 320, 240);
+    if (!buffer || !buffer2 || !buffer3 || !game_frame()) {
+        report_failure("not enough memory for the three screen panels");
+        return 1;
+    }
+    if (!open_display(options.scale, options.fullscreen, close_button_pressed)) {
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
         allegro_message("Unable to set any graphic mode\n%s\n", allegro_error);
         return 1;
     }
-    buffer = create_bitmap(SCREEN_W, SCREEN_H);
-    buffer2 = create_bitmap(SCREEN_W, SCREEN_H);
-    buffer3 = create_bitmap(SCREEN_W, SCREEN_H);
-    if (!buffer || !buffer2 || !buffer3) {
-        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-        report_failure("not enough memory for the three screen panels");
-        return 1;
-    }
-    set_window_title("tolbrint");
-    set_color_conversion(COLORCONV_NONE);
-    set_palette(static_cast<RGB *>(data1[100].dat));
+    set_game_palette(static_cast<RGB *>(data1[100].dat));
+    set_pause_in_background(options.pause_in_background);
+    install_system_keys();
     install_int(game_timer, 30);
-    set_close_button_callback(close_button_pressed);
 
     intro();
     if (window_closed)
@@ -467,7 +539,7 @@ int game_main(int argc, char **argv)
         int start_x = 130, start_y = 100;
         Zarn zarn(start_x, start_y);
         begin_level(level, zarn);
-        wait_for_key();
+        wait_for_new_key();
         remove_int(game_timer);
     } catch (const LevelError &error) {
         remove_int(game_timer);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "datafile.h"
+#include "display.h"
 #include "eweapon.h"
 #include "zarnbullet.h"
 
@@ -77,9 +78,6 @@ struct Panel {
 // The panels in drawing order: buffer, buffer2, buffer3.
 std::array<Panel, 3> panels();
 
-// Sets a palette entry from red, green and blue on Allegro's 0..63 scale.
-void set_palette_entry(int index, int red, int green, int blue);
-
 void game_timer();
 
 void right_translate(Level &level, Zarn &zarn);
@@ -93,6 +91,16 @@ void request_close();
 // Waits for a key press and takes it from the buffer; returns false instead
 // when the window is closed.
 bool wait_for_key();
+// The same for a key pressed from now on: keys already in the buffer, and
+// the auto-repeat of keys held now, do not count.
+bool wait_for_new_key();
+
+// Pause: no pass runs and the game's clock stands still. The player's pause
+// key toggles it; with pause_in_background the game also pauses while its
+// window is in the background.
+void set_pause_in_background(bool pause);
+void request_pause();
+bool game_paused();
 
 void begin_level(Level &level, Zarn &zarn);
 // The part of one pass that changes the game and draws the panels: bullets,
