@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "display.h"
 #include "headless.h"
 #include "level.h"
 #include "tolbrint.h"
@@ -263,6 +264,55 @@ void load_10000_records(benchmark::State &state)
                    " bytes");
 }
 BENCHMARK(load_10000_records)->Unit(benchmark::kMillisecond);
+
+// The presentation step at scale N onto a 32-bit memory target of the
+// window's size: the 1x frame from the real pictures enlarged into NxN
+// blocks. "changed" alters every row before each present, as a scrolling
+// view does; "still" presents the same frame again, as while the hero stands.
+struct PresentBench {
+    BITMAP *frame = create_bitmap_ex(8, FRAME_W, FRAME_H);
+    BITMAP *target;
+    Presenter presenter;
+    PresentBench(int scale) : target(create_bitmap_ex(32, FRAME_W * scale, FRAME_H * scale))
+    {
+        blit(bitmap_entry(38), frame, 0, 0, 0, 0, 320, 200);
+        clear_to_color(target, 0);
+    }
+    ~PresentBench()
+    {
+        presenter.release();
+        destroy_bitmap(target);
+        destroy_bitmap(frame);
+    }
+};
+
+void present_changed(benchmark::State &state)
+{
+    start_game_state();
+    const int scale = static_cast<int>(state.range(0));
+    PresentBench bench(scale);
+    const RGB *palette = static_cast<RGB *>(data1[100].dat);
+    for (auto _ : state) {
+        for (int y = 0; y < FRAME_H; y++)
+            bench.frame->line[y][y % FRAME_W] ^= 1;
+        bench.presenter.present(bench.frame, palette, bench.target, scale, 0, 0);
+    }
+    state.counters["MB/s"] = benchmark::Counter(4.0 * FRAME_W * FRAME_H * scale * scale * state.iterations() / 1e6,
+                                                benchmark::Counter::kIsRate);
+}
+BENCHMARK(present_changed)->Arg(1)->Arg(2)->Arg(3)->Arg(4)->Arg(9)->Unit(benchmark::kMicrosecond);
+
+void present_still(benchmark::State &state)
+{
+    start_game_state();
+    const int scale = static_cast<int>(state.range(0));
+    PresentBench bench(scale);
+    const RGB *palette = static_cast<RGB *>(data1[100].dat);
+    bench.presenter.present(bench.frame, palette, bench.target, scale, 0, 0);
+    for (auto _ : state)
+        bench.presenter.present(bench.frame, palette, bench.target, scale, 0, 0);
+}
+BENCHMARK(present_still)->Arg(1)->Arg(3)->Arg(9)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

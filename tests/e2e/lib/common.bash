@@ -31,10 +31,11 @@ cleanup() {
 trap cleanup EXIT
 
 # Starts Xvfb on a display number the server picks itself (so tests running
-# side by side never share one) and exports DISPLAY.
+# side by side never share one) and exports DISPLAY. The screen is 640x480
+# unless a size such as 1920x1080 is given.
 start_x() {
     rm -f "$WORK/display"
-    Xvfb -displayfd 9 -screen 0 640x480x24 -nolisten tcp 9>"$WORK/display" >/dev/null 2>&1 &
+    Xvfb -displayfd 9 -screen 0 "${1:-640x480}x24" -nolisten tcp 9>"$WORK/display" >/dev/null 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 100); do
         if [ -s "$WORK/display" ]; then
