@@ -27,16 +27,32 @@ struct OptionSpec {
     ApplyOption apply;
 };
 
-std::string apply_scale(Options &options, const char *value)
+// Reads a whole number from low to high into number; returns "" or the
+// problem with value.
+std::string whole_number(const char *value, int low, int high, int &number)
 {
     errno = 0;
     char *end = nullptr;
-    const long scale = std::strtol(value, &end, 10);
-    if (*value == '\0' || *end != '\0' || errno != 0 || scale < MIN_SCALE || scale > MAX_SCALE)
-        return "must be a whole number from " + std::to_string(MIN_SCALE) + " to " +
-               std::to_string(MAX_SCALE) + ", not '" + value + "'";
-    options.scale = static_cast<int>(scale);
+    const long read = std::strtol(value, &end, 10);
+    if (*value == '\0' || *end != '\0' || errno != 0 || read < low || read > high)
+        return "must be a whole number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" +
+               value + "'";
+    number = static_cast<int>(read);
     return "";
+}
+
+std::string apply_scale(Options &options, const char *value)
+{
+    return whole_number(value, MIN_SCALE, MAX_SCALE, options.scale);
+}
+
+std::string apply_start_x(Options &options, const char *value)
+{
+    int x = 0;
+    const std::string problem = whole_number(value, -LARGEST_START_X, LARGEST_START_X, x);
+    if (problem.empty())
+        options.start_x = x;
+    return problem;
 }
 
 const OptionSpec option_table[] = {
@@ -50,6 +66,10 @@ const OptionSpec option_table[] = {
      [](Options &o, const char *) { o.fullscreen = true; return std::string(); }},
     {"windowed", 0, nullptr, "start in a window (the default)",
      [](Options &o, const char *) { o.fullscreen = false; return std::string(); }},
+    {"start-x", 0, "X", "start with the hero at world x X, dropping onto what is below him",
+     apply_start_x},
+    {"skip-intro", 0, nullptr, "go straight to play, without the title",
+     [](Options &o, const char *) { o.skip_intro = true; return std::string(); }},
 };
 
 constexpr int OPTION_COUNT = sizeof option_table / sizeof option_table[0];

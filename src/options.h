@@ -3,6 +3,7 @@
 #ifndef TOLBRINT_OPTIONS_H
 #define TOLBRINT_OPTIONS_H
 
+#include <optional>
 #include <string>
 
 // What the player asked for. Fields start at the game's defaults; a settings
@@ -16,7 +17,13 @@ struct Options {
     bool fullscreen = false;          // start in fullscreen instead of a window
     bool pause_in_background = true;  // play pauses while the window is in the background
     std::string level;                // the level file; "" plays the shipped level1.dat
+    bool skip_intro = false;          // straight to play, for level authors and tests
+    std::optional<int> start_x;       // the hero's world x at the start, when not the level's own start
 };
+
+// --start-x takes a world x at most this far from 0, well inside the range
+// the hero's position may take.
+constexpr int LARGEST_START_X = 1000000000;
 
 constexpr int MIN_SCALE = 1;
 constexpr int MAX_SCALE = 16;

@@ -60,7 +60,7 @@ TEST(Options, HelpListsEveryOptionAndExitsAtOnce)
     const std::string help = usage_text();
     EXPECT_EQ(help.rfind("Usage: tolbrint [OPTIONS] [LEVEL]\n", 0), 0u);
     for (const char *expected : {"-h, --help", "    --version", "    --scale N", "    --fullscreen",
-                                 "    --windowed", "1 to 16"})
+                                 "    --windowed", "1 to 16", "    --start-x X", "    --skip-intro"})
         EXPECT_NE(help.find(expected), std::string::npos) << expected << " missing from\n" << help;
 }
 
@@ -118,6 +118,23 @@ TEST(Options, OneLevelMayStandAnywhere)
     EXPECT_TRUE(mixed.options.fullscreen);
     EXPECT_EQ(parse({"--", "--odd-name.dat"}).options.level, "--odd-name.dat");
     expect_usage_error(parse({"a.dat", "b.dat"}), "more than one level given ('a.dat' and 'b.dat')");
+}
+
+TEST(Options, AuthorsMayStartAnywhereAndSkipTheTitle)
+{
+    const Parsed plain = parse({});
+    EXPECT_FALSE(plain.options.start_x.has_value()) << "the level's own start";
+    EXPECT_FALSE(plain.options.skip_intro);
+    const Parsed parsed = parse({"--start-x", "-1250", "--skip-intro", "a.dat"});
+    EXPECT_TRUE(parsed.result.play);
+    EXPECT_EQ(parsed.options.start_x, -1250);
+    EXPECT_TRUE(parsed.options.skip_intro);
+    EXPECT_EQ(parse({"--start-x=1000000000"}).options.start_x, 1000000000);
+    for (const char *bad : {"", "x", "12a", "1000000001", "-1000000001", "99999999999999999999"})
+        expect_usage_error(parse({"--start-x", bad}),
+                           std::string("--start-x must be a whole number from -1000000000 to 1000000000, not '") +
+                               bad + "'");
+    expect_usage_error(parse({"--skip-intro=1"}), "option '--skip-intro' takes no value");
 }
 
 TEST(Options, ReadingTwiceStartsAfresh)
