@@ -9,6 +9,7 @@
 #include <ctime>
 #include <thread>
 
+#include "authoring.h"
 #include "input.h"
 #include "intro.h"
 #include "level.h"
@@ -363,6 +364,7 @@ const KeyAction key_actions[] = {
     {KEY_LEFT, walk_left},
     {KEY_RIGHT, walk_right},
     {KEY_UP, [](Level &level, Zarn &zarn) { level.portal_handler(zarn); }},
+    {KEY_F5, reload_key},
 };
 
 // Walking while firing: held keys, tested after every key read.
@@ -531,13 +533,17 @@ int game_main(int argc, char **argv)
     install_system_keys();
     install_int(game_timer, 30);
 
-    intro();
+    if (!options.skip_intro)
+        intro();
     if (window_closed)
         return 0;
     try {
-        Level level(options.level.empty() ? find_data_file("level1.dat") : options.level);
+        set_level_file(options.level.empty() ? find_data_file("level1.dat") : options.level);
+        Level level(level_file());
         int start_x = 130, start_y = 100;
         Zarn zarn(start_x, start_y);
+        if (options.start_x)
+            start_at(*options.start_x);
         begin_level(level, zarn);
         wait_for_new_key();
         remove_int(game_timer);
