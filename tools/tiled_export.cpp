@@ -10,7 +10,12 @@
 // beside another of the same tile: each record comes back exactly as it was.
 #include <tinyxml2.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <climits>
 #include <map>
 #include <memory>
@@ -231,8 +236,8 @@ Frame map_frame(const Level &level, const std::vector<Piece> &pieces, long long 
                        enemy.x - static_cast<long long>(SCENERY_SHIFT) + enemy_width(enemy),
                        static_cast<long long>(enemy.y) + enemy_height(enemy));
     for (const PalmTreeRecord &palm : level.palm_trees)
-        extent.add(palm.x, std::min<long long>(palm.y, 0), palm.x + static_cast<long long>(PALM_TREE_WIDTH),
-                   std::max<long long>(palm.y + static_cast<long long>(TILE), level_tool::VIEW_HEIGHT));
+        extent.add(palm.x, static_cast<long long>(palm.y) + TILE - PALM_TREE_HEIGHT,
+                   palm.x + static_cast<long long>(PALM_TREE_WIDTH), static_cast<long long>(palm.y) + TILE);
     for (const Portal &portal : level.portals)
         extent.add(portal.x, portal.y - static_cast<long long>(PORTAL_MARKER_HEIGHT),
                    portal.x + static_cast<long long>(PORTAL_WIDTH), portal.y);
@@ -384,12 +389,30 @@ void write_scenery_layers(MapWriter &out, const std::vector<Layer> &layers, cons
     }
 }
 
+// The first tile number of the things' tileset, after the scenery's.
+int first_thing_gid() { return 1 + static_cast<int>(tileset().size()); }
+
+int thing_gid(const std::string &kind)
+{
+    const std::vector<std::string> &classes = thing_classes();
+    return first_thing_gid() + static_cast<int>(std::find(classes.begin(), classes.end(), kind) - classes.begin());
+}
+
+// A thing's picture as a tile object, whose corner is its bottom left.
+void open_thing(MapWriter &out, const std::string &name, const std::string &kind, long long x, long long bottom,
+                int width, int height)
+{
+    out.open_object(name, kind, x, bottom);
+    out.printer().PushAttribute("gid", thing_gid(kind));
+    out.size(width, height);
+}
+
 void write_enemies(MapWriter &out, const std::vector<Enemy> &enemies, bool header)
 {
     XMLPrinter &p = out.printer();
     for (const Enemy &enemy : enemies) {
-        out.open_object(enemy.kind, enemy.kind, enemy.x - static_cast<long long>(SCENERY_SHIFT), enemy.y);
-        out.size(enemy_width(enemy), enemy_height(enemy));
+        open_thing(out, enemy.kind, enemy.kind, enemy.x - static_cast<long long>(SCENERY_SHIFT),
+                   static_cast<long long>(enemy.y) + enemy_height(enemy), enemy_width(enemy), enemy_height(enemy));
         p.OpenElement("properties");
         out.property(HEADER_ENEMY_PROPERTY, header);
         p.CloseElement();
@@ -410,8 +433,8 @@ void write_things(MapWriter &out, const Level &level)
     XMLPrinter &p = out.printer();
     out.open_layer("objectgroup", "palm trees");
     for (const PalmTreeRecord &palm : level.palm_trees) {
-        out.open_object("palm tree", PALM_TREE_CLASS, palm.x, palm.y);
-        out.size(PALM_TREE_WIDTH, TILE);
+        open_thing(out, "palm tree", PALM_TREE_CLASS, palm.x, static_cast<long long>(palm.y) + TILE, PALM_TREE_WIDTH,
+                   PALM_TREE_HEIGHT);
         p.OpenElement("properties");
         out.property("a", palm.third);
         out.property("b", palm.fourth);
@@ -485,12 +508,26 @@ void write_background(MapWriter &out, const Level &level, const Frame &frame)
     p.CloseElement();
 }
 
-std::string hex_colour(const RGB &colour)
+// Colour 0 is the sprites' transparent colour: the pictures of tiles and
+// things leave it out as a 32-bit picture with an alpha channel.
+void save_with_transparency(const std::string &path, BITMAP *picture, const PALETTE palette)
 {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02x%02x%02x", _rgb_scale_6[colour.r], _rgb_scale_6[colour.g],
-                  _rgb_scale_6[colour.b]);
-    return text;
+    BITMAP *with_alpha = create_bitmap_ex(32, picture->w, picture->h);
+    for (int y = 0; y < picture->h; y++)
+        for (int x = 0; x < picture->w; x++) {
+            const int index = getpixel(picture, x, y);
+            const RGB &c = palette[index];
+            putpixel(with_alpha, x, y,
+                     index == 0 ? makeacol32(0, 0, 0, 0)
+                                : makeacol32(_rgb_scale_6[c.r], _rgb_scale_6[c.g], _rgb_scale_6[c.b], 255));
+        }
+    try {
+        save_picture(path, with_alpha, palette);
+    } catch (...) {
+        destroy_bitmap(with_alpha);
+        throw;
+    }
+    destroy_bitmap(with_alpha);
 }
 
 int tileset_rows() { return static_cast<int>((tileset().size() + TILESET_COLUMNS - 1) / TILESET_COLUMNS); }
@@ -511,7 +548,7 @@ void write_tileset_image(const std::string &path, const PALETTE palette)
         destroy_bitmap(cell);
     }
     try {
-        save_picture(path, image, palette);
+        save_with_transparency(path, image, palette);
     } catch (...) {
         destroy_bitmap(image);
         throw;
@@ -534,8 +571,6 @@ void write_tileset(const std::string &directory, const PALETTE palette)
     p.PushAttribute("columns", TILESET_COLUMNS);
     p.OpenElement("image");
     p.PushAttribute("source", TILESET_IMAGE);
-    // Colour 0 is the sprites' transparent colour.
-    p.PushAttribute("trans", hex_colour(palette[0]).c_str());
     p.PushAttribute("width", TILESET_COLUMNS * TILE);
     p.PushAttribute("height", tileset_rows() * TILE);
     p.CloseElement();
@@ -550,6 +585,93 @@ void write_tileset(const std::string &directory, const PALETTE palette)
     }
     p.CloseElement();
     write_file(directory + "/" + TILESET_FILE, out.text());
+}
+
+std::string thing_image(const std::string &kind)
+{
+    std::string name = "tolbrint-" + kind + ".png";
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    return name;
+}
+
+// A palm tree drawn by the game's loader and drawers: a level of one palm,
+// loaded from a scratch file.
+BITMAP *palm_tree_picture()
+{
+    BITMAP *picture = create_bitmap_ex(8, PALM_TREE_WIDTH, PALM_TREE_HEIGHT);
+    clear_to_color(picture, 0);
+    char path[] = "/tmp/tolbrint-palm-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0)
+        return picture;
+    close(fd);
+    const std::string palm_y = std::to_string(PALM_TREE_HEIGHT - TILE);
+    write_file(path, std::string("0 0 DUNE1 yes no no no no no 0 0 0 200 palm tree no\nBREAK\nscenery follows\n"
+                                 "BREAK\nBREAK\nBREAK\n0 ") +
+                         palm_y + " 0 0 " + PALM_TREE_CLASS + "\nBREAK\nBREAK\nBREAK\n");
+    level_tool::Loaded loaded = level_tool::load_level(path);
+    std::remove(path);
+    if (loaded.level) {
+        level_tool::MapPanels panels(picture, SCENERY_SHIFT);
+        for (Object &object : loaded.level->objects)
+            object.display();
+    }
+    return picture;
+}
+
+BITMAP *enemy_picture(const std::string &kind)
+{
+    int zero = 0;
+    std::string name = kind;
+    Enemy enemy(zero, zero, name);
+    BITMAP *picture = create_bitmap_ex(8, enemy_width(enemy), enemy_height(enemy));
+    clear_to_color(picture, 0);
+    level_tool::MapPanels panels(picture, 0);
+    enemy.display();
+    return picture;
+}
+
+// An image collection: each thing has a picture of its own size.
+void write_things_tileset(const std::string &directory, const PALETTE palette)
+{
+    MapWriter out(Frame{});
+    XMLPrinter &p = out.printer();
+    p.PushHeader(false, true);
+    p.OpenElement("tileset");
+    p.PushAttribute("version", "1.8");
+    p.PushAttribute("name", THINGS_TILESET_NAME);
+    p.PushAttribute("tilewidth", PALM_TREE_WIDTH);
+    p.PushAttribute("tileheight", PALM_TREE_HEIGHT);
+    p.PushAttribute("tilecount", static_cast<int>(thing_classes().size()));
+    p.PushAttribute("columns", 0);
+    p.OpenElement("grid");
+    p.PushAttribute("orientation", "orthogonal");
+    p.PushAttribute("width", 1);
+    p.PushAttribute("height", 1);
+    p.CloseElement();
+    for (std::size_t i = 0; i < thing_classes().size(); i++) {
+        const std::string &kind = thing_classes()[i];
+        BITMAP *picture = kind == PALM_TREE_CLASS ? palm_tree_picture() : enemy_picture(kind);
+        const std::string image = thing_image(kind);
+        p.OpenElement("tile");
+        p.PushAttribute("id", static_cast<int>(i));
+        p.PushAttribute("type", kind.c_str());
+        p.OpenElement("image");
+        p.PushAttribute("width", picture->w);
+        p.PushAttribute("height", picture->h);
+        p.PushAttribute("source", image.c_str());
+            p.CloseElement();
+        p.CloseElement();
+        try {
+            save_with_transparency(directory + "/" + image, picture, palette);
+        } catch (...) {
+            destroy_bitmap(picture);
+            throw;
+        }
+        destroy_bitmap(picture);
+    }
+    p.CloseElement();
+    write_file(directory + "/" + THINGS_TILESET_FILE, out.text());
 }
 
 void write_background_image(const std::string &path, const Level &level, const PALETTE palette)
@@ -600,6 +722,10 @@ void write_map(MapWriter &out, const Level &level, const std::vector<Layer> &lay
     p.PushAttribute("firstgid", 1);
     p.PushAttribute("source", TILESET_FILE);
     p.CloseElement();
+    p.OpenElement("tileset");
+    p.PushAttribute("firstgid", first_thing_gid());
+    p.PushAttribute("source", THINGS_TILESET_FILE);
+    p.CloseElement();
     write_background(out, level, frame);
     write_scenery_layers(out, layers, frame);
     write_things(out, level);
@@ -649,6 +775,7 @@ void export_map(const Level &level, const std::string &level_name, const std::st
 
     const std::string directory = directory_of(out_tmx);
     write_tileset(directory, palette);
+    write_things_tileset(directory, palette);
     write_background_image(directory + "/" + BACKGROUND_IMAGE, level, palette);
     write_file(out_tmx, out.text());
 }

@@ -404,7 +404,7 @@ private:
     {
         for (const XMLElement *o = layer.FirstChildElement("object"); o; o = o->NextSiblingElement("object")) {
             const Place at = where.object(*o);
-            if (o->Attribute("gid"))
+            if (o->Attribute("gid") && class_of(*o).empty())
                 read_tile_object(layer, *o, where, at);
             else
                 read_thing(*o, at);
@@ -433,21 +433,27 @@ private:
         return type ? type : "";
     }
 
+    // Things stand on the bottom edge of their object: a tile object's
+    // corner is its bottom left, a rectangle's its top left.
     void read_thing(const XMLElement &object, const Place &at)
     {
         const std::string kind = class_of(object);
         const int x = level_int(origin_x_ + position(object, "x", at), "x", at);
-        const int top = level_int(origin_y_ + position(object, "y", at), "y", at);
+        long long bottom = origin_y_ + position(object, "y", at);
+        if (!object.Attribute("gid") && object.Attribute("height"))
+            bottom += position(object, "height", at);
         if (kind == PALM_TREE_CLASS) {
             if (x > INT_MAX - 70)
                 at.fail("a palm tree this far right reaches beyond the level's number range");
-            records_.palm_trees.push_back({x, top, int_property(object, "a", at), int_property(object, "b", at)});
+            records_.palm_trees.push_back({x, level_int(bottom - TILE, "y", at), int_property(object, "a", at),
+                                           int_property(object, "b", at)});
         } else if (is_enemy_kind(kind)) {
             const int enemy_x = level_int(static_cast<long long>(x) + SCENERY_SHIFT, "x", at);
+            const int y = level_int(bottom - thing_height(kind), "y", at);
             auto &list = bool_property(object, HEADER_ENEMY_PROPERTY, at) ? records_.header_enemies : records_.enemies;
-            list.push_back({enemy_x, top, kind});
+            list.push_back({enemy_x, y, kind});
         } else if (kind == PORTAL_CLASS) {
-            read_portal(object, x, at);
+            read_portal(object, x, level_int(bottom, "y", at), at);
         } else if (kind.empty()) {
             at.fail("the object has no class; give it one of PALMTREE, ZOMBIE, ROBO, CACTUS, RHAND or portal");
         } else {
@@ -456,13 +462,11 @@ private:
     }
 
     // The portal's y is the bottom of its marker, where the hero's feet are.
-    void read_portal(const XMLElement &object, int x, const Place &at)
+    void read_portal(const XMLElement &object, int x, int y, const Place &at)
     {
         if (!records_.portals.empty())
             at.fail("a second portal; a level has at most one");
-        const long long bottom = origin_y_ + position(object, "y", at) +
-                                 (object.Attribute("height") ? position(object, "height", at) : 0);
-        PortalRecord portal{x, level_int(bottom, "y", at), word_property(object, "procedure", at, nullptr), {}};
+        PortalRecord portal{x, y, word_property(object, "procedure", at, nullptr), {}};
         portal.args.push_back(word_property(object, "first", at, "BREAK1"));
         portal.args.push_back(word_property(object, "second", at, "BREAK1"));
         for (const std::string &word : words_of(string_property(object, "message", at))) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "enemy.h"
 #include "object.h"
 
 namespace tiled {
@@ -141,6 +142,22 @@ int tile_for(const std::string &sprite, bool solid)
         if (tiles[i].sprite == sprite && (found < 0 || tiles[i].solid_look == solid))
             found = static_cast<int>(i);
     return found;
+}
+
+const std::vector<std::string> &thing_classes()
+{
+    static const std::vector<std::string> classes = {PALM_TREE_CLASS, "ZOMBIE", "ROBO", "CACTUS", "RHAND"};
+    return classes;
+}
+
+int thing_height(const std::string &kind)
+{
+    if (kind == PALM_TREE_CLASS)
+        return PALM_TREE_HEIGHT;
+    int zero = 0;
+    std::string name = kind;
+    const Enemy enemy(zero, zero, name);
+    return enemy.sprite ? enemy.sprite->h : TILE;
 }
 
 void write_file(const std::string &path, const std::string &text)

@@ -90,6 +90,20 @@ const std::vector<Tile> &tileset();
 // The tile that shows sprite in the given section.
 int tile_for(const std::string &sprite, bool solid);
 
+// --- The things tileset -----------------------------------------------------------
+
+// Pictures of the palm tree and the enemies, one image each, so that their
+// objects show in Tiled as the game draws them.
+constexpr const char *THINGS_TILESET_NAME = "tolbrint-things";
+constexpr const char *THINGS_TILESET_FILE = "tolbrint-things.tsx";
+
+// The classes that have a picture, in the tileset's order; a tile's id is
+// its index.
+const std::vector<std::string> &thing_classes();
+
+// The height of a thing's picture: its object stands on its bottom edge.
+int thing_height(const std::string &kind);
+
 // --- Names in the map ------------------------------------------------------------
 
 constexpr const char *PALM_TREE_CLASS = "PALMTREE";
@@ -102,8 +116,10 @@ constexpr const char *HEADER_ENEMY_PROPERTY = "header";
 constexpr const char *ORIGIN_X = "origin x";
 constexpr const char *ORIGIN_Y = "origin y";
 
-// The palm tree's marker: its four bushes in a row.
+// A palm tree's picture: its four bushes in a row at its y, its trunk from
+// the top of the view down to them.
 constexpr int PALM_TREE_WIDTH = 90;
+constexpr int PALM_TREE_HEIGHT = 180;
 // The portal's marker stands on the portal's y as tall as the hero.
 constexpr int PORTAL_MARKER_HEIGHT = 80;
 
