@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "display.h"
 #include "level.h"
 #include "tolbrint.h"
 #include "zarn.h"
@@ -10,6 +11,7 @@
 namespace {
 
 std::string playing_file;
+std::string strip_after_reload; // the last reload's error line, "" after a good one
 
 const int PALETTE_ENTRY = 100;
 // The palette entries that shots and robots' hit flashes recolour.
@@ -127,7 +129,11 @@ void reload_key(Level &level, Zarn &)
     const std::string error = reload_level(level, playing_file);
     if (!error.empty())
         std::fprintf(stderr, "tolbrint: %s\n", error.c_str());
+    strip_after_reload = error.empty() ? "" : strip_line(error);
+    show_strip_text(strip_after_reload);
 }
+
+const std::string &reload_strip_line() { return strip_after_reload; }
 
 void start_at(int x)
 {

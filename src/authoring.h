@@ -28,6 +28,9 @@ std::string strip_line(const std::string &message);
 // bottom strip until the next reload.
 void reload_key(Level &level, Zarn &zarn);
 
+// What the strip shows in play: the last reload's error line, or "".
+const std::string &reload_strip_line();
+
 // Places the view so that the hero's world point is x, with the hero at the
 // top of the view, falling onto whatever is below him.
 void start_at(int x);

@@ -314,7 +314,7 @@ void stay_paused()
         rest(5);
     }
     paused_by_player = false;
-    show_strip_text("");
+    show_strip_text(reload_strip_line());
     present();
     paused = false;
 }
