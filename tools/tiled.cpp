@@ -24,13 +24,14 @@ void print_help()
                 "       tolbrint-tiled import IN.tmx OUT.dat\n"
                 "Turns a level into a map for the Tiled map editor, and such a map back into a\n"
                 "level file.\n"
-                "  export  writes OUT.tmx and beside it the scenery tileset %s\n"
-                "          with its picture %s and the background %s\n"
+                "  export  writes OUT.tmx and beside it the tilesets %s and\n"
+                "          %s with their pictures, and the background\n"
+                "          %s\n"
                 "  import  writes the level file OUT.dat from IN.tmx; nothing is written when\n"
                 "          the map has a mistake\n"
                 "  --help  print this help\n"
                 "Exit status: 0 when the files are written, 1 otherwise.\n",
-                tiled::TILESET_FILE, tiled::TILESET_IMAGE, tiled::BACKGROUND_IMAGE);
+                tiled::TILESET_FILE, tiled::THINGS_TILESET_FILE, tiled::BACKGROUND_IMAGE);
 }
 
 int export_level(const std::string &level_file, const std::string &out_tmx, const PALETTE palette)
