@@ -65,13 +65,7 @@ BREAK
 BREAK
 )";
 
-std::string quote(const std::string &word) { return "'" + word + "'"; }
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using ToolRun = headless::ProgramRun;
 
 // The level files kept in the repository.
 std::vector<std::string> repository_levels()
@@ -99,13 +93,7 @@ protected:
 
     ToolRun run(const std::string &program, const std::vector<std::string> &arguments, const std::string &env = "")
     {
-        std::string command = "cd " + quote(dir) + " && " + env + " " + quote(program);
-        for (const std::string &argument : arguments)
-            command += " " + quote(argument);
-        command += " >" + quote(dir + "/out") + " 2>" + quote(dir + "/err");
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, headless::read_file(dir + "/out"),
-                headless::read_file(dir + "/err")};
+        return headless::run_program(program, arguments, dir, dir, env);
     }
 
     ToolRun tool(const std::vector<std::string> &arguments) { return run(BUILD_DIR + "/tolbrint-tiled", arguments); }
@@ -113,7 +101,7 @@ protected:
     // Real Tiled, without a display.
     ToolRun tiled(const std::vector<std::string> &arguments)
     {
-        return run("tiled", arguments, "QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=" + quote(dir));
+        return run("tiled", arguments, "QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR='" + dir + "'");
     }
 
     static bool tiled_installed() { return std::system("command -v tiled >/dev/null 2>&1") == 0; }
@@ -223,6 +211,20 @@ TEST_F(TiledTool, EveryLevelInTheRepositoryComesBackDrawingBlockingAndHoldingThe
     }
 }
 
+// Two solid records side by side leave a seam the hero's tests see; one
+// record over both does not, and the comparison must tell them apart.
+TEST_F(TiledTool, TheSolidComparisonSeesASeamBetweenTwoRecords)
+{
+    std::string two = AWKWARD_LEVEL;
+    std::string one = two;
+    one.replace(one.find("400 160 440 160 SAND4\n460 160 500 160 SAND4"), 43, "400 160 500 160 SAND4");
+    headless::write_file(dir + "/two.dat", two);
+    headless::write_file(dir + "/one.dat", one);
+    std::unique_ptr<Level> seam = load(dir + "/two.dat"), whole = load(dir + "/one.dat");
+    EXPECT_EQ(first_solid_difference(*seam, *whole), "at (460, 161)");
+    EXPECT_EQ(drawn(dir + "/two.dat", "two"), drawn(dir + "/one.dat", "one")) << "they look the same";
+}
+
 TEST_F(TiledTool, SceneryOnTheGridBecomesTilesAndTheRestTileObjects)
 {
     headless::write_file(dir + "/awkward.dat", AWKWARD_LEVEL);
@@ -264,8 +266,8 @@ std::string layers_of(const std::string &json)
 
 TEST_F(TiledTool, RealTiledReadsTheMapAndItsResavedMapImportsToTheSameLevel)
 {
-    if (!tiled_installed())
-        GTEST_SKIP() << "the Tiled map editor (Debian package tiled) is not installed";
+    ASSERT_TRUE(tiled_installed()) << "the Tiled map editor (Debian package tiled) is needed; scripts/setup.sh "
+                                      "installs it";
     const std::string shipped = SOURCE_DIR + "/data/level1.dat";
     ASSERT_EQ(tool({"export", shipped, "level.tmx"}).status, 0);
 

@@ -54,7 +54,6 @@ std::string place_of(const std::string &text, const std::string &record)
     return std::to_string(line) + ":" + std::to_string(at - line_start + 1);
 }
 
-std::string quote(const std::string &word) { return "'" + word + "'"; }
 
 struct ToolRun {
     int status;
@@ -80,14 +79,9 @@ protected:
     // Runs a built tool from the directory `from` (the test's own when empty).
     ToolRun run(const std::string &tool, const std::vector<std::string> &arguments, const std::string &from = "")
     {
-        std::string command = from.empty() ? "" : "cd " + quote(from) + " && ";
-        command += quote(BUILD_DIR + "/" + tool);
-        for (const std::string &argument : arguments)
-            command += " " + quote(argument);
-        command += " >" + quote(dir + "/out") + " 2>" + quote(dir + "/err");
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, headless::read_file(dir + "/out"),
-                headless::read_file(dir + "/err")};
+        const headless::ProgramRun done =
+            headless::run_program(BUILD_DIR + "/" + tool, arguments, from.empty() ? "." : from, dir);
+        return {done.status, done.out, done.err};
     }
 
     // The checker's output lines for a level, and its exit status.

@@ -1,5 +1,6 @@
 #include "headless.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -163,6 +164,29 @@ void release_all_keys()
 {
     for (int k = 0; k < KEY_MAX; k++)
         key[k] = 0;
+}
+
+namespace {
+
+std::string quoted(const std::string &word)
+{
+    std::string text = "'";
+    for (char c : word)
+        text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+}
+
+} // namespace
+
+ProgramRun run_program(const std::string &program, const std::vector<std::string> &arguments,
+                       const std::string &from, const std::string &scratch, const std::string &prefix)
+{
+    std::string command = "cd " + quoted(from) + " && " + prefix + " " + quoted(program);
+    for (const std::string &argument : arguments)
+        command += " " + quoted(argument);
+    command += " >" + quoted(scratch + "/out") + " 2>" + quoted(scratch + "/err");
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(scratch + "/out"), read_file(scratch + "/err")};
 }
 
 } // namespace headless

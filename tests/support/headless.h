@@ -6,6 +6,7 @@
 #include <allegro.h>
 
 #include <string>
+#include <vector>
 
 namespace headless {
 
@@ -37,6 +38,19 @@ void write_file(const std::string &path, const std::string &text);
 
 // The whole contents of a file, or "" when it cannot be read.
 std::string read_file(const std::string &path);
+
+// What a program run by run_program did.
+struct ProgramRun {
+    int status; // the exit code, -1 when it did not exit
+    std::string out;
+    std::string err;
+};
+
+// Runs program with arguments from the directory `from`, its output caught
+// in files of scratch; prefix goes before the program on the command line
+// (variables for its environment).
+ProgramRun run_program(const std::string &program, const std::vector<std::string> &arguments,
+                       const std::string &from, const std::string &scratch, const std::string &prefix = "");
 
 // Runs the test body from inside dir (restoring the old directory after).
 class InDirectory {
