@@ -12,16 +12,12 @@ words=("${record[@]:5:${#record[@]}-6}")
 portal_x=${record[0]}
 
 start_play "$LEVEL"
-# A star of the title's sky can touch the pixel by which start_play tells
-# that play has begun; a few seconds more and the title is surely over.
-sleep 4
 # The ground is flat up to the tent, so every press is one 2-pixel step:
 # walk to the middle of the portal's span (portal_x to portal_x + 20).
 xdotool key --delay 20 --repeat $(((portal_x + 10) / 2)) Right
-sleep 1
 key Up
-sleep 0.5
-tent=$(shot tent)
+wait_for_screen 30 "the tent's message" tent tent_text_shown
+tent=$SHOT
 
 # The light pixels (the text colour) in one line's band of a screenshot, as
 # "width centre"; the width is 0 when there are none.
@@ -40,12 +36,8 @@ read -r width _ <<<"$(line_extent "$tent" $((50 + 15 * ${#words[@]})))"
 [ "$width" = 0 ] || fail "text below the message's last line"
 
 # A key ends the message and play goes on where it was.
+message_gone() { read -r width _ <<<"$(line_extent "$1" 50)"; [ "$width" = 0 ]; }
 key space
-sleep 0.5
-read -r width _ <<<"$(line_extent "$(shot back)" 50)"
-[ "$width" = 0 ] || fail "the message is still shown after a key"
-key Escape
-key space
-rc=$(wait_exit 10)
-[ "$rc" = 0 ] || fail "exit code $rc; output: $(cat "$WORK/out")"
+wait_for_screen 10 "the message to end after a key" back message_gone
+quit_game
 echo PASS

@@ -10,7 +10,7 @@ grep -q "cannot start the Allegro library" "$WORK/out" || fail "without a displa
 # program is copied away from the build directory so it cannot find the
 # datafile beside itself.
 if [ -e /usr/local/share/tolbrint/tolbrint.dat ] || [ -e /usr/share/tolbrint/tolbrint.dat ]; then
-    echo "SKIP: an installed tolbrint.dat would be found"; exit 0
+    skip "an installed tolbrint.dat would be found"
 fi
 start_x
 cp "$GAME" "$WORK/game"

@@ -17,56 +17,26 @@ GAME_PID=$!
 # Killing the subshell alone would leave Valgrind running.
 trap '[ -s "$WORK/valgrind.pid" ] && kill -9 "$(cat "$WORK/valgrind.pid")" 2>/dev/null; cleanup' EXIT
 
-# A screenshot that may fail while the window is not yet shown; prints the
-# path only when it was taken.
-try_shot() {
-    xwd -silent -id "$WINDOW" -out "$WORK/$1.xwd" 2>/dev/null &&
-        convert "$WORK/$1.xwd" "$WORK/$1.png" 2>/dev/null && echo "$WORK/$1.png"
-}
-
 # Everything runs many times slower under Valgrind: wait generously.
-for _ in $(seq 600); do
-    xdotool search --name "^tolbrint$" >/dev/null 2>&1 && break
-    sleep 0.1
-done
-wait_for_window
-for _ in $(seq 300); do
-    try_shot mapped >/dev/null && break
-    sleep 0.2
-done
-xdotool mousemove --window "$WINDOW" 160 120
-# A key pressed before the window takes input is lost: press it now and then.
-played=
-for attempt in $(seq 300); do
-    [ $((attempt % 10)) = 1 ] && key space
-    sleep 0.2
-    frame=$(try_shot waiting) && play_has_begun "$frame" && { played=yes; break; }
-done
-[ -n "$played" ] || fail "play did not start under valgrind: $(cat "$WORK/out")"
+wait_for_window 120
+wait_for_play 300
 
-# The zombie walks in from the right; ten hits kill it.
+# The zombie walks in from the right; ten hits kill it. Once it has
+# exploded and gone nothing on the screen moves.
 key d d d d d d d d d d d d d d
-# Once it has exploded and gone nothing on the screen moves.
-still=
-for _ in $(seq 60); do
-    before=$(try_shot before) || fail "no screenshot"
-    sleep 1
-    after=$(try_shot after) || fail "no screenshot"
-    [ "$(pixels_differing "$before" "$after")" = 0 ] && { still=yes; break; }
-done
-[ -n "$still" ] || fail "the zombie did not die"
+wait_for_still 120 "the zombie to die" dead 2
 
 key Up
-sleep 2
+wait_for_screen 120 "the tent's text" tent tent_text_shown
 key space
-sleep 1
+wait_for_screen 120 "play to come back after the tent" back differs_from "$SHOT"
 key x
-sleep 3
+wait_for_still 120 "the hero to land" landed 2
 key_down Right
 sleep 2
 key_up Right
 key Escape
-sleep 2
+wait_for_still 120 "the last frame after Escape" final 2
 key space
 rc=$(wait_exit 120)
 [ "$rc" != timeout ] || fail "the game did not end"

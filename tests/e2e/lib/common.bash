@@ -1,5 +1,6 @@
 # Shared by the end-to-end tests: an X server of our own, the game started in
-# a scratch directory, key presses and screenshots.
+# a scratch directory, key presses, screenshots and waits for what the screen
+# shows.
 #   source lib/common.bash GAME BUILD_DIR SOURCE_DIR
 set -u
 GAME=$1
@@ -8,6 +9,8 @@ SOURCE_DIR=$3
 WORK=$(mktemp -d /tmp/tolbrint-e2e-XXXXXX)
 XVFB_PID=
 GAME_PID=
+WINDOW=
+SHOT=
 # Allegro's message box runs xmessage and waits for a click; a stand-in
 # records the message instead, so tests can read it.
 mkdir -p "$WORK/bin"
@@ -18,7 +21,24 @@ STUB
 chmod +x "$WORK/bin/xmessage"
 export PATH="$WORK/bin:$PATH"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# A failure ends the test even when it happens inside $(...) or a pipeline,
+# where exit alone would end only the subshell: the subshell signals the
+# test's own shell, which then exits 1 too.
+TEST_PID=$$
+trap 'exit 1' USR1
+fail() {
+    echo "FAIL: $*" >&2
+    [ "$BASHPID" = "$TEST_PID" ] || kill -USR1 "$TEST_PID"
+    exit 1
+}
+
+# A test that cannot run here ends as skipped (CTest's SKIP_RETURN_CODE).
+# Under CI a skip fails instead: CI installs everything a test needs.
+skip() {
+    [ -z "${CI:-}" ] || fail "would be skipped, but CI must run it: $*"
+    echo "SKIP: $*"
+    exit 77
+}
 
 cleanup() {
     [ -n "$GAME_PID" ] && kill -9 "$GAME_PID" 2>/dev/null
@@ -30,6 +50,75 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# --- Waiting with a deadline
+
+# Milliseconds of the wall clock, for deadlines.
+now_ms() {
+    local t=${EPOCHREALTIME/[.,]/}
+    echo $((t / 1000))
+}
+
+# Runs COMMAND every 0.1 s until it succeeds; when SECONDS pass first, the
+# test fails, naming WHAT it waited for.
+#   wait_until SECONDS WHAT COMMAND [ARG...]
+wait_until() {
+    local seconds=$1 what=$2
+    shift 2
+    local end=$(($(now_ms) + seconds * 1000))
+    until "$@"; do
+        [ "$(now_ms)" -lt "$end" ] || fail "waited $seconds s for $what"
+        sleep 0.1
+    done
+}
+
+# Takes screenshots NAME until PREDICATE holds for one, called with the
+# screenshot's path and then ARGs; SHOT holds the path of that screenshot.
+# When SECONDS pass first, the test fails, naming WHAT it waited for.
+#   wait_for_screen SECONDS WHAT NAME PREDICATE [ARG...]
+wait_for_screen() {
+    local seconds=$1 what=$2 name=$3
+    shift 3
+    local end=$(($(now_ms) + seconds * 1000))
+    until take_shot "$name" && "$@" "$SHOT"; do
+        [ "$(now_ms)" -lt "$end" ] || fail "waited $seconds s for $what (last screenshot: $SHOT)"
+        sleep 0.1
+    done
+}
+
+# The predicate "the screen equals this screenshot", for wait_for_screen.
+same_as() { [ "$(pixels_differing "$1" "$2")" = 0 ]; }
+# ... and "the screen differs from this screenshot".
+differs_from() { ! same_as "$1" "$2"; }
+
+# Waits until screenshots NAME taken one after another for SPAN seconds
+# (default 1; three at least) are all the same: nothing on the screen moves.
+# Many screenshots rather than two, so that an animation cannot hide by
+# being in the same phase at both. SHOT holds the last one.
+#   wait_for_still SECONDS WHAT NAME [SPAN]
+wait_for_still() {
+    local seconds=$1 what=$2 name=$3 span=${4:-1}
+    local end=$(($(now_ms) + seconds * 1000)) span_ms
+    span_ms=$(awk -v s="$span" 'BEGIN { printf "%d", s * 1000 }')
+    local reference="$WORK/${name}_still.png" since same
+    take_shot "$name"
+    mv "$SHOT" "$reference"
+    since=$(now_ms) same=1
+    while :; do
+        take_shot "$name"
+        if same_as "$reference" "$SHOT"; then
+            same=$((same + 1))
+            [ "$same" -ge 3 ] && [ $(($(now_ms) - since)) -ge "$span_ms" ] && return 0
+        else
+            mv "$SHOT" "$reference"
+            since=$(now_ms) same=1
+        fi
+        [ "$(now_ms)" -lt "$end" ] || fail "waited $seconds s for $what: the screen kept changing"
+        sleep 0.05
+    done
+}
+
+# --- The X server and the game
+
 # Starts Xvfb on a display number the server picks itself (so tests running
 # side by side never share one) and exports DISPLAY. The screen is 640x480
 # unless a size such as 1920x1080 is given.
@@ -37,15 +126,11 @@ start_x() {
     rm -f "$WORK/display"
     Xvfb -displayfd 9 -screen 0 "${1:-640x480}x24" -nolisten tcp 9>"$WORK/display" >/dev/null 2>&1 &
     XVFB_PID=$!
-    for _ in $(seq 100); do
-        if [ -s "$WORK/display" ]; then
-            export DISPLAY=":$(head -1 "$WORK/display")"
-            return 0
-        fi
-        sleep 0.1
-    done
-    fail "cannot start Xvfb"
+    wait_until 30 "Xvfb to start" test -s "$WORK/display"
+    export DISPLAY=":$(head -1 "$WORK/display")"
+    wait_until 30 "Xvfb to answer" xdpyinfo_answers
 }
+xdpyinfo_answers() { xdpyinfo >/dev/null 2>&1; }
 
 # Copies the data files into the scratch directory (level file optional).
 stage_data() {
@@ -56,6 +141,7 @@ stage_data() {
 # Starts the game in the scratch directory with the given arguments; its exit
 # code lands in $WORK/rc.
 start_game() {
+    rm -f "$WORK/rc"
     (
         cd "$WORK" || exit
         "$GAME" "$@" >"$WORK/out" 2>&1 &
@@ -66,59 +152,128 @@ start_game() {
     GAME_PID=$!
 }
 
-# Waits for the game's window and points the mouse at it so keys reach it.
+# True once the game's window exists and is shown; sets WINDOW. The window
+# is made at another size and only shown once it has its final one. A game
+# that has ended fails the test.
+window_shown() {
+    expect_running "the game, before its window was shown,"
+    WINDOW=$(xdotool search --name "^tolbrint$" 2>/dev/null | head -1)
+    [ -n "$WINDOW" ] && xwininfo -id "$WINDOW" 2>/dev/null | grep -q "Map State: IsViewable"
+}
+
+# True while the mouse pointer is over the game's window: with no window
+# manager, keys go to the window under the pointer.
+pointer_on_window() {
+    xdotool mousemove --window "$WINDOW" 160 120
+    local X Y left top width height
+    eval "$(xdotool getmouselocation --shell | grep -E '^[XY]=')"
+    read -r left top width height <<<"$(xwininfo -id "$WINDOW" | awk '
+        /Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+        /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }')"
+    [ -n "$height" ] && [ "$X" -ge "$left" ] && [ "$X" -lt $((left + width)) ] &&
+        [ "$Y" -ge "$top" ] && [ "$Y" -lt $((top + height)) ]
+}
+
+# Waits for the game's window to be shown and for the pointer to be on it,
+# so that keys reach it.
 wait_for_window() {
-    local id
-    for _ in $(seq 100); do
-        id=$(xdotool search --name "^tolbrint$" 2>/dev/null | head -1)
-        if [ -n "$id" ]; then
-            WINDOW=$id
-            xdotool mousemove --window "$WINDOW" 160 120
-            return 0
-        fi
+    local seconds=${1:-30}
+    wait_until "$seconds" "the game's window" window_shown
+    wait_until 10 "the pointer on the game's window" pointer_on_window
+}
+
+# The window's size as "WxH".
+window_size() {
+    xwininfo -id "$WINDOW" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
+}
+
+# True once the game has ended; GAME_RC holds its exit code.
+game_ended() {
+    [ -s "$WORK/rc" ] || return 1
+    GAME_RC=$(cat "$WORK/rc")
+    GAME_PID=
+}
+
+# Fails the test if the game has ended.
+expect_running() {
+    ! game_ended || fail "${1:-the game} ended (exit code $GAME_RC): $(cat "$WORK/out")"
+}
+
+# Waits up to $1 seconds for the game to exit; prints its exit code, or
+# "timeout".
+wait_exit() {
+    local end=$(($(now_ms) + $1 * 1000))
+    until game_ended; do
+        [ "$(now_ms)" -lt "$end" ] || { echo timeout; return 0; }
         sleep 0.1
     done
-    fail "the game's window did not appear: $(cat "$WORK/out" 2>/dev/null)"
+    echo "$GAME_RC"
 }
 
 key() { xdotool key --delay 30 "$@"; }
 key_down() { xdotool keydown "$@"; }
 key_up() { xdotool keyup "$@"; }
 
-# Screenshot of the game's window as PNG; prints the path.
-shot() {
+# --- Screenshots
+
+# Screenshot of the game's window as PNG NAME; sets SHOT to its path. A
+# missing picture fails the test.
+take_shot() {
     local name=$1
-    xwd -silent -id "$WINDOW" -out "$WORK/$name.xwd" || fail "xwd failed"
-    convert "$WORK/$name.xwd" "$WORK/$name.png" || fail "convert failed"
-    echo "$WORK/$name.png"
+    SHOT="$WORK/$name.png"
+    rm -f "$SHOT"
+    xwd -silent -id "$WINDOW" -out "$WORK/$name.xwd" 2>"$WORK/shot.err" ||
+        fail "no screenshot $name: $(cat "$WORK/shot.err")"
+    convert "$WORK/$name.xwd" "$SHOT" 2>"$WORK/shot.err" ||
+        fail "cannot convert screenshot $name: $(cat "$WORK/shot.err")"
+}
+
+# Like take_shot, but prints the path, for $(shot NAME).
+shot() {
+    take_shot "$1"
+    echo "$SHOT"
 }
 
 # Colour of one pixel of a PNG as "r,g,b" (0..255).
 pixel() {
-    convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -1 | sed -E 's/^[^:]*: *\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
-}
-
-# Waits up to $1 seconds for the game to exit; prints its exit code.
-wait_exit() {
-    for _ in $(seq $(($1 * 10))); do
-        [ -s "$WORK/rc" ] && { GAME_PID=; cat "$WORK/rc"; return 0; }
-        sleep 0.1
-    done
-    echo timeout
+    local out colour
+    [ -s "$1" ] || fail "no picture $1 to read a pixel of"
+    out=$(convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>&1) || fail "cannot read pixel ($2, $3) of $1: $out"
+    colour=$(tail -1 <<<"$out" | sed -nE 's/^[0-9]+,[0-9]+: *\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/p')
+    [ -n "$colour" ] || fail "no pixel ($2, $3) in $1: $out"
+    echo "$colour"
 }
 
 # Number of differing pixels between two screenshots.
 pixels_differing() {
-    compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1
+    local out
+    [ -s "$1" ] && [ -s "$2" ] || fail "cannot compare $1 with $2: a picture is missing"
+    # compare answers 1 when the pictures differ, 2 on trouble.
+    out=$(compare -metric AE "$1" "$2" null: 2>&1)
+    [ $? -le 1 ] || fail "cannot compare $1 with $2: $out"
+    echo "${out%% *}"
 }
 
-# Bounding box "WxH+X+Y" of the pixels that differ between two screenshots.
+# Bounding box "WxH+X+Y" of the pixels that differ between two screenshots;
+# "0x0+0+0" when none do (ImageMagick itself would answer with the whole
+# picture).
 difference_box() {
-    convert "$1" "$2" -compose difference -composite -fuzz 0 -format '%@' info:
+    [ "$(pixels_differing "$1" "$2")" = 0 ] && { echo 0x0+0+0; return 0; }
+    convert "$1" "$2" -compose difference -composite -fuzz 0 -format '%@' info: ||
+        fail "cannot compare $1 with $2"
 }
+
+# Splits a box "WxH+X+Y" into the variables BOX_W, BOX_H, BOX_X and BOX_Y.
+read_box() {
+    [[ $1 =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || fail "not a box: $1"
+    BOX_W=${BASH_REMATCH[1]} BOX_H=${BASH_REMATCH[2]} BOX_X=${BASH_REMATCH[3]} BOX_Y=${BASH_REMATCH[4]}
+}
+
+# --- Play
 
 # True once play has painted screen column 0, which the intro leaves black
-# but for a star or two: several rows must show colour.
+# but for a star: the stars lie in rows 0 to 51, and rows 65 and 95 must show
+# colour as well.
 play_has_begun() {
     local y
     for y in 5 35 65 95; do
@@ -126,27 +281,61 @@ play_has_begun() {
     done
 }
 
+# True once the title has slid in to column 1 (the intro's stars follow).
+title_at_column_1() { [ "$(pixel "$1" 1 150)" != "0,0,0" ] || [ "$(pixel "$1" 1 60)" != "0,0,0" ]; }
+
+# True when a tent's message is on the screen: light text from row 50 in
+# the left third.
+tent_text_shown() {
+    local bright
+    bright=$(convert "$1" -crop 100x40+0+48 -fx '(r>0.85&&g>0.85&&b>0.8)?1:0' -format '%[fx:mean*w*h]' info:) ||
+        fail "cannot read $1"
+    [ "${bright%.*}" -gt 10 ]
+}
+
+# Press the intro's key (every second: one pressed before the window takes
+# input is lost; keys typed early wait in the buffer) and take a screenshot;
+# true once play has begun.
+press_until_play() {
+    local now
+    now=$(now_ms)
+    if [ $((now - ${LAST_PRESS:-0})) -ge 1000 ]; then
+        key space
+        LAST_PRESS=$now
+    fi
+    expect_running "the game, before play began,"
+    take_shot "${1:-waiting}" && play_has_begun "$SHOT"
+}
+
+# Presses the intro's key until the first frame of play is on the screen;
+# SHOT holds it. The intro takes about 7 s.
+#   wait_for_play [SECONDS]
+wait_for_play() {
+    local seconds=${1:-60}
+    LAST_PRESS=0
+    wait_until "$seconds" "play to begin" press_until_play
+}
+
 # Starts the game on a level, passes the intro and waits for the first frame
-# of play. The key is pressed again now and then, since one pressed before
-# the window takes input is lost; keys typed early wait in the buffer.
+# of play; SHOT holds it.
 start_play() {
     start_x
     stage_data "$1"
     start_game
     wait_for_window
-    pass_intro
+    wait_for_play
 }
 
-# Presses a key until the game's first frame of play shows.
-pass_intro() {
-    local shot_path
-    for attempt in $(seq 300); do
-        [ $((attempt % 10)) = 1 ] && key space
-        sleep 0.1
-        shot_path=$(shot waiting)
-        play_has_begun "$shot_path" && { sleep 0.3; return 0; }
-    done
-    fail "play did not start: $(cat "$WORK/out")"
+# Presses the intro's key until the first frame of play shows; SHOT holds it.
+pass_intro() { wait_for_play "$@"; }
+
+# Ends play with Escape and the game with one more key; expects exit code 0.
+quit_game() {
+    key Escape
+    key space
+    local rc
+    rc=$(wait_exit 20)
+    [ "$rc" = 0 ] || fail "exit code $rc; output: $(cat "$WORK/out")"
 }
 
 # The level used by the play tests: flat ground, a portal at the start.
