@@ -8,7 +8,7 @@ PACKAGES=(
   g++ cmake make pkg-config
   liballegro4-dev libloadpng4-dev
   libgtest-dev libbenchmark-dev
-  xvfb xdotool x11-apps x11-utils imagemagick xauth
+  xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick xauth
   clang valgrind
   libtinyxml2-dev tiled
 )

@@ -451,7 +451,13 @@ bool has_datafile_signature(const std::string &path)
         unreadable("cannot open the graphics datafile");
     unsigned char signature[4];
     const std::size_t got = std::fread(signature, 1, sizeof signature, file);
+    const bool read_failed = std::ferror(file);
+    const int read_errno = errno;
     std::fclose(file);
+    if (read_failed) {
+        errno = read_errno;
+        unreadable("cannot read the graphics datafile");
+    }
     if (got == 0)
         malformed("the file is empty");
     if (got < sizeof signature)

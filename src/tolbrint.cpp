@@ -50,11 +50,6 @@ std::atomic<bool> paused{false};
 bool paused_by_player = false;
 bool pause_in_background = true;
 
-void close_button_pressed()
-{
-    window_closed = true;
-}
-
 } // namespace
 
 void game_timer()
@@ -523,7 +518,7 @@ int game_main(int argc, char **argv)
         report_failure("not enough memory for the three screen panels");
         return 1;
     }
-    if (!open_display(options.scale, options.fullscreen, close_button_pressed)) {
+    if (!open_display(options.scale, options.fullscreen, request_close)) {
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
         allegro_message("Unable to set any graphic mode\n%s\n", allegro_error);
         return 1;

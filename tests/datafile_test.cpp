@@ -343,4 +343,104 @@ TEST_F(DamagedDatafile, PackedDatafilesAreUnpackedAndChecked)
     }
 }
 
+// Samples and MIDI music: the game holds none, but Allegro would trust their
+// lengths as it does a picture's.
+TEST_F(DamagedDatafile, SamplesAndMusicMustHoldWhatTheyClaim)
+{
+    const std::string SPRITE_WANTED = "entry 0 should be an RLE sprite but is another kind of object";
+    const auto sample = [](int bits, std::uint32_t length, std::size_t bytes) {
+        return dat_entry(DAT_SAMPLE, be16(static_cast<unsigned>(bits) & 0xFFFF) + be16(22050) + be32(length) +
+                                         std::string(bytes, '\x80'));
+    };
+    EXPECT_EQ(load(datafile_of({sample(8, 3, 3)})), SPRITE_WANTED);
+    EXPECT_EQ(load(datafile_of({sample(16, 3, 6)})), SPRITE_WANTED);
+    EXPECT_EQ(load(datafile_of({sample(-16, 3, 12)})), SPRITE_WANTED) << "stereo: two channels";
+    EXPECT_EQ(load(datafile_of({sample(8, 4, 3)})), NOT_READABLE + "entry 0 is a sample of 4 bytes but holds 3 bytes");
+    EXPECT_EQ(load(datafile_of({sample(16, 0x7FFFFFFF, 2)})),
+              NOT_READABLE + "entry 0 is a sample of 4294967294 bytes but holds 2 bytes");
+    EXPECT_EQ(load(datafile_of({sample(12, 1, 1)})), NOT_READABLE + "entry 0 has 12-bit samples");
+
+    // Beat divisions, then 32 tracks, each its length and its bytes.
+    const auto midi = [](const std::vector<std::string> &tracks) {
+        std::string contents = be16(120);
+        for (const std::string &track : tracks)
+            contents += be32(static_cast<std::uint32_t>(track.size())) + track;
+        return dat_entry(DAT_MIDI, contents);
+    };
+    std::vector<std::string> tracks(32);
+    tracks[0] = "MTrk";
+    tracks[31] = "end";
+    EXPECT_EQ(load(datafile_of({midi(tracks)})), SPRITE_WANTED);
+    std::string short_track = midi(tracks);
+    short_track.resize(short_track.size() - 1);
+    EXPECT_EQ(load(datafile_of({short_track})).rfind(NOT_READABLE + "entry 0", 0), 0u);
+    std::string extra = be16(120) + std::string(32 * 4, '\0') + "x";
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_MIDI, extra)})),
+              NOT_READABLE + "entry 0 has 1 byte more than its contents need");
+    std::string endless = be16(120) + be32(0xFFFFFFF0) + std::string(31 * 4, '\0');
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_MIDI, endless)})),
+              NOT_READABLE + "entry 0's track 0 needs 4294967280 bytes but only 124 bytes follow");
+}
+
+// Fonts of old datafiles: 95 characters of 8 x 8 or 8 x 16 bits, or 95
+// pictures of their own sizes; other formats are refused.
+TEST_F(DamagedDatafile, OldAndUnknownFontFormats)
+{
+    const std::string SPRITE_WANTED = "entry 0 should be an RLE sprite but is a font";
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, be16(8) + std::string(95 * 8, '\x18'))})), SPRITE_WANTED);
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, be16(16) + std::string(95 * 16, '\x18'))})), SPRITE_WANTED);
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, be16(8) + std::string(95 * 8 - 1, '\x18'))})),
+              NOT_READABLE + "entry 0 needs 760 bytes but only 759 bytes follow");
+
+    std::string proportional = be16(0xFFFF);
+    for (int i = 0; i < 95; i++)
+        proportional += be16(2) + be16(3) + std::string(6, '\x05');
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, proportional)})), SPRITE_WANTED);
+    proportional.resize(proportional.size() - 1);
+    EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, proportional)})),
+              NOT_READABLE + "entry 0's character 126 needs 6 bytes but only 5 bytes follow");
+
+    for (unsigned format : {1u, 7u, 9u, 17u, 0xFFFEu})
+        EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, be16(format) + std::string(95 * 16, '\0'))})),
+                  NOT_READABLE + "entry 0 has font format " + std::to_string(format));
+}
+
+// The end marker's type ends a list in Allegro's reader; an entry or a
+// property of that type would end it early and leave the rest unread.
+TEST_F(DamagedDatafile, NothingMayBeTypedAsTheEndMarker)
+{
+    const std::string end_typed = be32(DAT_END) + be32(0) + be32(0);
+    EXPECT_EQ(load(datafile_of({end_typed})), NOT_READABLE + "entry 0 has the end marker's type");
+    const std::string end_property =
+        be32(DAT_PROPERTY) + be32(DAT_END) + be32(2) + "ab" + be32(DAT_RLE_SPRITE) + be32(0) + be32(0);
+    EXPECT_EQ(load(datafile_of({end_property})), NOT_READABLE + "entry 0 has a property of the end marker's type");
+}
+
+// A packed file that unpacks to more than 64 MB (a decompression bomb) is
+// refused without unpacking it all.
+TEST_F(DamagedDatafile, APackedFileMayNotUnpackBeyond64MB)
+{
+    const std::string packed_path = dir + "/bomb.dat";
+    PACKFILE *out = pack_fopen(packed_path.c_str(), F_WRITE_PACKED);
+    ASSERT_NE(out, nullptr);
+    const std::string header = be32(DAT_MAGIC) + be32(1) + be32(DAT_DATA) + be32(0x7FFFFFFF) + be32(0x7FFFFFFF);
+    pack_fwrite(header.data(), static_cast<long>(header.size()), out);
+    const std::vector<char> zeros(1 << 20, 0);
+    for (int megabyte = 0; megabyte < 65; megabyte++)
+        pack_fwrite(zeros.data(), static_cast<long>(zeros.size()), out);
+    pack_fclose(out);
+    const std::string packed = headless::read_file(packed_path);
+    ASSERT_LT(packed.size(), 16u << 20) << "the bomb is small on disk";
+    EXPECT_EQ(load(packed), NOT_READABLE + "it is larger than 64 MB");
+}
+
+// A regular file whose bytes cannot be read: /proc/self/mem answers every
+// read at offset 0 with an input/output error.
+TEST_F(DamagedDatafile, AnUnreadableFileIsReportedAsSuch)
+{
+    std::string error;
+    EXPECT_EQ(load_game_datafile("/proc/self/mem", error), nullptr);
+    EXPECT_EQ(error, "/proc/self/mem: cannot read the graphics datafile: Input/output error");
+}
+
 } // namespace

@@ -1,12 +1,16 @@
 // The level: loading level files (good and bad), and the level at run time.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "headless.h"
 #include "scratch_test.h"
@@ -643,6 +647,84 @@ TEST_F(ShippedLevel, AJumpingHeroGetsFromWallToWallWhileTheViewScrolls)
     EXPECT_EQ(back.leftmost - 2, level->left_limit) << "the left limit is at the wall";
     EXPECT_LE(back.leftmost, 0) << "the hero starts between the walls";
     EXPECT_GE(right.rightmost - back.leftmost, 3200) << "at least ten screens";
+}
+
+} // namespace
+
+namespace {
+
+// Up calls the level's portal handler: only a hero inside a portal's span
+// steps into the tent, which shows its message and takes a key.
+TEST_F(LevelTest, UpEntersTheTentOnlyInsideThePortalsSpan)
+{
+    LevelFile file;
+    file.portal = "100 180 false tent 0 HELLO BREAK1\nBREAK\n";
+    Level level = load(file.text());
+    ASSERT_EQ(level.portals.size(), 1u);
+    int x = 130, y = 100;
+    Zarn hero(x, y);
+    BITMAP *frame = game_frame();
+    const int backdrop = headless::entry_colour(38);
+
+    // A key waits in the buffer, so that a tent shown by mistake does not
+    // wait for ever: it takes the key instead.
+    for (const int view : {99, 121, -100, 5000}) {
+        clear_bitmap(frame);
+        clear_keybuf();
+        simulate_keypress(KEY_SPACE << 8);
+        global_x = view;
+        level.portal_handler(hero);
+        EXPECT_EQ(headless::count_colour(frame, backdrop), 0) << "a tent shown with the hero at " << view;
+    }
+
+    for (const int view : {100, 110, 120}) {
+        clear_bitmap(frame);
+        clear_keybuf();
+        simulate_keypress(KEY_SPACE << 8);
+        global_x = view;
+        level.portal_handler(hero);
+        EXPECT_GT(headless::count_colour(frame, backdrop), 0) << "no tent with the hero at " << view;
+    }
+    clear_keybuf();
+}
+
+} // namespace
+
+namespace {
+
+// A FIFO given as the level file must not block the game until some writer
+// comes: it is refused at once. A writer opens it after a while, so that a
+// loader that does block is released and the test fails instead of hanging.
+TEST_F(LevelTest, AFifoIsRefusedWithoutWaitingForAWriter)
+{
+    const std::string fifo = dir + "/level1.dat";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&fifo] {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            close(fd);
+    });
+    const auto began = std::chrono::steady_clock::now();
+    std::string message;
+    try {
+        headless::InDirectory here(dir);
+        Level level("level1.dat");
+    } catch (const LevelError &error) {
+        message = error.what();
+    }
+    const auto waited = std::chrono::steady_clock::now() - began;
+    writer.join();
+    EXPECT_EQ(message, "level1.dat: the level file is not a regular file");
+    EXPECT_LT(waited, std::chrono::seconds(2)) << "the loader waited for a writer";
+}
+
+// A regular file whose bytes cannot be read: /proc/self/mem answers a read
+// at offset 0 with an input/output error.
+TEST_F(LevelTest, AReadErrorIsReportedWithItsCause)
+{
+    EXPECT_EQ(error_loading("", "/proc/self/mem"),
+              "/proc/self/mem: cannot read the level file: Input/output error");
 }
 
 } // namespace

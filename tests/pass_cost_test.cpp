@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <utime.h>
 
 #include <climits>
 #include <cstdio>
@@ -148,11 +149,25 @@ TEST_F(PassCost, TheTraceFileIsRewrittenWheneverItIsNotTheOneLastWritten)
     Solid_Object(x, y, x, y, name);
     EXPECT_EQ(headless::read_file(trace), line) << "a removed file is written again";
 
-    headless::write_file(trace, "Calling default object(X\n"); // the same size
+    // Changes of the same size, made at once: no file time can tell them apart.
+    for (const char *changed : {"Calling default object(X\n", "Calling default object()\r", "calling default object()\n"}) {
+        headless::write_file(trace, changed);
+        Solid_Object(x, y, x, y, name);
+        EXPECT_EQ(headless::read_file(trace), line) << "a changed file is written again: " << changed;
+    }
+    for (const char *changed : {"Calling default object()\n\n", "Calling default object()", ""}) {
+        headless::write_file(trace, changed);
+        Solid_Object(x, y, x, y, name);
+        EXPECT_EQ(headless::read_file(trace), line) << "a longer or shorter file is written again";
+    }
+
+    // A file that holds the line already is left alone: its time stays.
+    const struct utimbuf long_ago = {946684800, 946684800}; // 1 January 2000
+    ASSERT_EQ(utime(trace.c_str(), &long_ago), 0);
+    Solid_Object(x, y, x, y, name);
     struct stat info;
     ASSERT_EQ(stat(trace.c_str(), &info), 0);
-    Solid_Object(x, y, x, y, name);
-    EXPECT_EQ(headless::read_file(trace), line) << "a changed file is written again";
+    EXPECT_EQ(info.st_mtime, long_ago.modtime) << "the line was written again";
 
     const std::string elsewhere = headless::temp_dir();
     const headless::InDirectory other(elsewhere);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <memory>
 
 #include "headless.h"
@@ -97,6 +99,22 @@ TEST_F(Play, OneStepLeftFromTheStart)
     EXPECT_EQ(scroll_x_3, -318);
     EXPECT_EQ(global_x, -2);
     EXPECT_EQ(global_xs, -2);
+}
+
+TEST_F(Play, WalkingLeftWrapsThePanelsTheOtherWay)
+{
+    load(LevelPlan());
+    for (int step = 1; step <= 159; step++)
+        left_translate(*level, *zarn);
+    EXPECT_EQ(scroll_x_1, 318);
+    EXPECT_EQ(scroll_x_2, 638);
+    EXPECT_EQ(scroll_x_3, -2);
+    left_translate(*level, *zarn);
+    EXPECT_EQ(scroll_x_1, 0);
+    EXPECT_EQ(scroll_x_2, 320);
+    EXPECT_EQ(scroll_x_3, -320);
+    EXPECT_EQ(global_x, -320);
+    EXPECT_EQ(shift_x, 0);
 }
 
 TEST_F(Play, ABlockedStepChangesOnlyTheStepVariables)
@@ -230,6 +248,38 @@ TEST_F(Play, KeysQualifiedByHeldKeys)
     EXPECT_EQ(zarnbullets[2].dy, -2) << "Ctrl, Up and Right fire diagonally";
 }
 
+TEST_F(Play, CtrlAndLeftWalkOneStepFiringLevel)
+{
+    load(LevelPlan());
+    key[KEY_LCONTROL] = 1;
+    key[KEY_LEFT] = 1;
+    dispatch_key(*level, *zarn, KEY_LEFT);
+    EXPECT_EQ(global_x, -2) << "one step: the plain walk is barred while Ctrl is held";
+    ASSERT_EQ(zarnbullets.size(), 1u);
+    EXPECT_LT(zarnbullets[0].dx, 0);
+    EXPECT_EQ(zarnbullets[0].dy, 0);
+    EXPECT_EQ(zarn->facing, 0);
+}
+
+TEST_F(Play, CtrlUpAndLeftWalkOneStepFiringUpwards)
+{
+    load(LevelPlan());
+    key[KEY_LCONTROL] = 1;
+    key[KEY_UP] = 1;
+    key[KEY_LEFT] = 1;
+    dispatch_key(*level, *zarn, KEY_LEFT);
+    EXPECT_EQ(global_x, -2);
+    ASSERT_EQ(zarnbullets.size(), 1u);
+    EXPECT_LT(zarnbullets[0].dx, 0);
+    EXPECT_EQ(zarnbullets[0].dy, -2);
+
+    // Without Ctrl, Up and Left move nothing and fire nothing.
+    key[KEY_LCONTROL] = 0;
+    dispatch_key(*level, *zarn, KEY_LEFT);
+    EXPECT_EQ(global_x, -2);
+    EXPECT_EQ(zarnbullets.size(), 1u);
+}
+
 TEST_F(Play, SpentBulletsGoBeforeDrawingAndTheNextOneStillMoves)
 {
     load(LevelPlan());
@@ -240,6 +290,38 @@ TEST_F(Play, SpentBulletsGoBeforeDrawingAndTheNextOneStillMoves)
     ASSERT_EQ(zarnbullets.size(), 1u);
     EXPECT_EQ(zarnbullets[0].y, 80);
     EXPECT_EQ(zarnbullets[0].x, 2);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The pace of the real loop. Last in this file: closing the window is for
+// good, and the loop is ended here the way the close button ends it.
+
+namespace {
+
+TEST_F(Play, PassesComeNoFasterThanOneEveryTenMilliseconds)
+{
+    load(LevelPlan());
+    // A bullet moving one pixel a pass counts the passes; it lives for 130.
+    add_bullet(0, 20, 1, 0, "MACHINE_GUN");
+    const int start = zarnbullets[0].x;
+    const auto began = std::chrono::steady_clock::now();
+    std::thread closer([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        request_close();
+    });
+    game_loop(*level, *zarn);
+    const auto ran = std::chrono::steady_clock::now() - began;
+    closer.join();
+    ASSERT_TRUE(close_requested());
+
+    ASSERT_EQ(zarnbullets.size(), 1u) << "more than 130 passes in half a second";
+    const int passes = zarnbullets[0].x - start;
+    const long long most = std::chrono::duration_cast<std::chrono::milliseconds>(ran).count() / 10 + 1;
+    EXPECT_LE(passes, most) << "passes ran ahead of the pace";
+    // A busy machine may slow the loop down, but not to a crawl.
+    EXPECT_GE(passes, most / 5) << "the loop stalled";
 }
 
 } // namespace

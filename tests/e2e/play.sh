@@ -30,20 +30,54 @@ wait_for_screen 10 "light text on the tent screen" tent tent_text_shown
 key space
 wait_for_screen 10 "play to come back after the tent" back same_as "$standing"
 
-# Holding Right scrolls the view: the sky above the hero moves left.
-key_down Right
-sleep 1.5
-key_up Right
-sleep 0.3
-walked=$(shot walked)
-found=
-for s in $(seq 2 2 318); do
-    convert "$standing" -crop 320x90+0+0 +repage -roll -$s+0 "$WORK/rolled.png"
-    convert "$walked" -crop 320x90+0+0 +repage "$WORK/walked_sky.png"
-    if [ "$(pixels_differing "$WORK/rolled.png" "$WORK/walked_sky.png")" = 0 ]; then found=$s; break; fi
-done
-[ -n "$found" ] || fail "the view did not scroll"
-echo "scrolled $found pixels"
+# Walking. With the key repeat off every press is one 2-pixel step, so the
+# view must scroll by exactly twice the presses: the sky above the hero is
+# the standing sky rolled by as much (it repeats every 320 columns, where
+# the panels wrap).
+xset r off
+sky_rolled_by() {
+    convert "$standing" -crop 320x90+0+0 +repage -roll "+$2+0" "$WORK/rolled.png"
+    convert "$1" -crop 320x90+0+0 +repage "$WORK/sky.png"
+    same_as "$WORK/rolled.png" "$WORK/sky.png"
+}
+# Walks, waits until everything has settled and checks the view's position,
+# which starts at 0 and is SCROLLED to the right.
+expect_view_at() {
+    local scrolled=$1 what=$2
+    wait_for_still 30 "the view to settle after $what" settled
+    sky_rolled_by "$SHOT" $(((-scrolled % 320 + 320) % 320)) ||
+        fail "$what: the view is not $scrolled pixels to the right of the start"
+    echo "ok: $what"
+}
+xdotool key --delay 30 --repeat 20 Right
+expect_view_at 40 "20 steps right"
+# 200 steps left take the view past two wraps of the panels.
+xdotool key --delay 30 --repeat 200 Left
+expect_view_at -360 "200 steps left"
+
+# Yellow bullet pixels in a box of a screenshot, left of the hero: below
+# his head for level shots, above it for upward ones.
+#   bullets_in BOX SCREENSHOT
+bullets_in() {
+    local n
+    n=$(convert "$2" -crop "$1" +repage -fx '(r>0.9&&g>0.85&&b<0.3)?1:0' -format '%[fx:round(mean*w*h)]' info:) ||
+        fail "cannot count bullet pixels in $2"
+    [ "$n" -gt 0 ]
+}
+# Left Ctrl and Left held: the first press of Left and every key read after
+# it walk one step and fire level; Left alone does not walk as well.
+key_down Control_L
+key_down Left
+wait_for_screen 10 "a level shot to the left" fired_left bullets_in 130x80+0+100
+xdotool key --delay 60 --repeat 9 z
+key_up Left
+key_up Control_L
+expect_view_at -380 "Ctrl and Left for 10 keys"
+
+# Up away from the tent opens nothing.
+key Up
+expect_view_at -380 "Up away from the tent"
+tent_text_shown "$SHOT" && fail "Up away from the tent showed its text"
 
 # Escape holds the last frame until one more key, then the game exits 0.
 key Escape

@@ -1,0 +1,103 @@
+#!/bin/bash
+# Plants known faults in a scratch copy of the game, one at a time, runs the
+# tests that must notice each, and reports which faults were caught. A fault
+# whose tests still pass is a hole in the suite.
+#   tests/mutants/run.sh [--full] [NAME...]
+# --full runs the whole suite for every fault instead of the tests named for
+# it. Not part of CI: it builds and tests once per fault.
+set -uo pipefail
+SOURCE=$(cd "$(dirname "$0")/../.." && pwd)
+FULL=
+[ "${1:-}" = --full ] && { FULL=yes; shift; }
+SCRATCH=$(mktemp -d /tmp/tolbrint-mutants-XXXXXX)
+trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$SCRATCH"' EXIT
+
+NAMES=() FILES=() EDITS=() TESTS=()
+# mutant NAME FILE PERL-SUBSTITUTION TESTS-REGEX
+mutant() { NAMES+=("$1"); FILES+=("$2"); EDITS+=("$3"); TESTS+=("$4"); }
+
+# The game shell: firing, walking, scrolling, pacing, closing.
+mutant fire_disabled src/tolbrint.cpp 's/\{KEY_D, \[\]\(Level &, Zarn &zarn\) \{ zarn\.firegun\(\); \}\}/{KEY_D, [](Level &, Zarn &) {}}/' '^e2e_play$'
+mutant ctrl_ignored_when_walking src/tolbrint.cpp 's/return !key\[KEY_LCONTROL\] && !key\[KEY_UP\];/return !key[KEY_UP];/' '^Play\.|^e2e_play$'
+mutant no_wrap_walking_left src/tolbrint.cpp 's/step > 0 \? -320 : 320;/step > 0 ? -320 : INT_MAX;/' '^Play\.|^e2e_play$'
+mutant no_pass_pacing src/tolbrint.cpp 's/MIN_PASS_TIME = std::chrono::milliseconds\(10\)/MIN_PASS_TIME = std::chrono::milliseconds(0)/' '^Play\.Passes'
+mutant close_ignored_in_play src/tolbrint.cpp 's/if \(QUIT \|\| window_closed\)\n            return;/if (QUIT)\n            return;/' '^e2e_close_button$'
+mutant close_ignored_on_tent src/tolbrint.cpp 's/(while \(!keypressed\(\)\) \{\n)        if \(window_closed\)\n            return false;\n/$1/' '^e2e_close_button$'
+mutant close_ignored_after_escape src/tolbrint.cpp 's/(    for \(;;\) \{\n)        if \(window_closed\)\n            return false;\n/$1/' '^e2e_close_button$'
+# The intro.
+mutant intro_no_stars src/intro.cpp 's/step < STAR_STEPS &&/step < 0 \&\&/' '^e2e_intro$'
+mutant intro_no_credits src/intro.cpp 's/line < 2; line\+\+/line < 0; line++/' '^e2e_intro$'
+mutant intro_no_twinkle src/intro.cpp 's/set_palette_entry\(4, red, green, blue\);/set_palette_entry(4, 0, 0, 0 * (red + green + blue));/' '^e2e_intro$'
+mutant intro_palette_not_reset src/intro.cpp 's/    set_palette_entry\(4, 0, 0, 0\);\n//' '^e2e_intro$'
+mutant intro_close_ignored_while_twinkling src/intro.cpp 's/step < STAR_STEPS && !close_requested\(\)/step < STAR_STEPS/; s/rest_polling\(50\)/rest(50)/g' '^e2e_close_button$'
+# The level and its portal.
+mutant portal_anywhere src/level.cpp 's/if \(portal\.boundary_check\(\)\)/if (true)/' '^LevelTest\.UpEnters'
+mutant level_fifo_blocks src/level.cpp 's/O_RDONLY \| O_NONBLOCK \| O_CLOEXEC/O_RDONLY | O_CLOEXEC/' '^LevelTest\.AFifo'
+mutant level_read_error_ignored src/level.cpp 's/if \(got < 0\)\n            fail_file\(filename, system_error\("cannot read the level file"\)\);/if (got < 0)\n            return text;/' '^LevelTest\.ARead'
+mutant crlf_not_space src/level.cpp "s/ \|\| c == '\\\\r';/;/" '^e2e_hostile_files$|^LevelTest\.'
+# The trace file.
+mutant trace_judged_by_size src/object.cpp 's/return trace\.gcount\(\) == TRACE_LENGTH && .*;/return trace.gcount() == TRACE_LENGTH;/' '^PassCost\.TheTraceFile'
+# The datafile guard.
+mutant datafile_sample_unchecked src/datafile.cpp 's/\{DAT_SAMPLE, check_sample\},//' '^DamagedDatafile\.'
+mutant datafile_midi_unchecked src/datafile.cpp 's/\{DAT_MIDI, check_midi\},//' '^DamagedDatafile\.'
+mutant datafile_old_fixed_fonts_refused src/datafile.cpp 's/if \(format == FIXED_8_FONT \|\| format == FIXED_16_FONT\)/if (false)/' '^DamagedDatafile\.'
+mutant datafile_old_proportional_fonts_refused src/datafile.cpp 's/\} else if \(format == PROPORTIONAL_FONT\) \{/} else if (false) {/' '^DamagedDatafile\.'
+mutant datafile_unknown_fonts_passed src/datafile.cpp 's/malformed\(where \+ " has font format " \+ std::to_string\(format\)\);/;/' '^DamagedDatafile\.'
+mutant datafile_no_unpacked_limit src/datafile.cpp 's/LARGEST_DATAFILE = 64u << 20;/LARGEST_DATAFILE = std::size_t(1) << 40;/' '^DamagedDatafile\.'
+mutant datafile_end_typed_entry src/datafile.cpp 's/if \(static_cast<std::int32_t>\(type\) == DAT_END\)\n        malformed\(where \+ " has the end marker.s type"\);\n//' '^DamagedDatafile\.'
+mutant datafile_end_typed_property src/datafile.cpp 's/if \(in\.i32\(where \+ "\x27s property type"\) == DAT_END\)\n        /in.i32(where + "\x27s property type");\n        if (false)\n        /' '^DamagedDatafile\.'
+mutant datafile_read_error_ignored src/datafile.cpp 's/if \(read_failed\) \{/if (false \&\& read_failed) {/' '^DamagedDatafile\.'
+
+selected() {
+    [ $# -eq 0 ] && return 0
+    local name
+    for name in "$@"; do [ "$name" = "$NAME" ] && return 0; done
+    return 1
+}
+
+echo "Copying the sources to $SCRATCH"
+(cd "$SOURCE" && git ls-files -co --exclude-standard | tar -cf - -T -) | (cd "$SCRATCH" && tar -xf -)
+cd "$SCRATCH" || exit 1
+echo "Building the unchanged copy"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLBRINT_BENCH=OFF >build.log 2>&1 &&
+    cmake --build build -j2 >>build.log 2>&1 || { tail -30 build.log; echo "the unchanged copy does not build"; exit 1; }
+
+run_tests() {
+    if [ -n "$FULL" ]; then
+        (cd build && ctest -j2 --timeout 300 >"$SCRATCH/test.log" 2>&1)
+    else
+        (cd build && ctest -j2 --timeout 300 -R "$1" >"$SCRATCH/test.log" 2>&1)
+    fi
+}
+
+results=()
+missed=0
+for i in "${!NAMES[@]}"; do
+    NAME=${NAMES[$i]}
+    selected "$@" || continue
+    file=${FILES[$i]}
+    cp "$file" "$file.orig"
+    perl -0pi -e "${EDITS[$i]}" "$file"
+    if cmp -s "$file" "$file.orig"; then
+        verdict="NOT APPLIED (the code it changes has moved)"
+        missed=$((missed + 1))
+    elif ! cmake --build build -j2 >"$SCRATCH/build.log" 2>&1; then
+        verdict="DOES NOT BUILD"
+        missed=$((missed + 1))
+    elif run_tests "${TESTS[$i]}"; then
+        verdict="MISSED"
+        missed=$((missed + 1))
+    else
+        verdict="caught by $(grep -E '^\s+[0-9]+ - ' "$SCRATCH/test.log" | sed -E 's/^ +[0-9]+ - ([^ ]+).*/\1/' | paste -sd' ')"
+    fi
+    mv "$file.orig" "$file"
+    touch "$file"
+    results+=("$(printf '%-42s %s' "$NAME" "$verdict")")
+    echo "${results[-1]}"
+done
+cmake --build build -j2 >/dev/null 2>&1
+echo
+echo "== Planted faults"
+printf '%s\n' "${results[@]}"
+echo "$((${#results[@]} - missed)) of ${#results[@]} caught"
+[ "$missed" = 0 ]
