@@ -23,30 +23,41 @@ Character figure(int x, int y, std::string kind)
     return character;
 }
 
-TEST_F(Figures, SetValuesMovesTheStartButLeavesPictureAndFacing)
+// A figure set up anew stands at its new start and walks by its new step;
+// its picture and facing are the caller's to set.
+TEST_F(Figures, SetValuesPutsAFigureAtANewStartWithANewStep)
 {
-    Character zombie = figure(300, 120, "ZOMBIE");
+    Character zombie = figure(300, 120, "ZOMBIE"); // a step of (-1, 0)
     zombie.sprite = sprite_entry(22);
     zombie.facing = 1;
-    zombie.translate(zombie.dx, zombie.dy); // by its own step, as the enemies move
-    EXPECT_EQ(zombie.x, 299);
-    EXPECT_EQ(zombie.start_x, 300) << "a move keeps the start";
+    for (int move = 0; move < 3; move++)
+        zombie.translate(zombie.dx, zombie.dy);
+    EXPECT_EQ(zombie.x, 297);
+    EXPECT_EQ(zombie.y, 120);
+    EXPECT_EQ(zombie.start_x, 300) << "moves keep the start";
 
-    zombie = figure(40, 60, "ROBO");
-    zombie.facing = 1;
-    EXPECT_EQ(zombie.start_x, 40);
-    EXPECT_EQ(zombie.start_y, 60);
-    EXPECT_EQ(zombie.kind, "ROBO");
-    Character again = zombie;
-    int x = 7, y = 8, dx = 0, dy = 0, hits = 1;
+    int x = 7, y = 8, dx = 3, dy = -2, hits = 1;
     bool player = true;
     std::string kind = "CACTUS";
-    again.sprite = sprite_entry(22);
-    again.set_values(x, y, dx, dy, hits, player, kind);
-    EXPECT_EQ(again.start_x, 7);
-    EXPECT_EQ(again.start_y, 8);
-    EXPECT_EQ(again.sprite, sprite_entry(22)) << "picture and facing are the caller's";
-    EXPECT_EQ(again.facing, 1);
+    zombie.set_values(x, y, dx, dy, hits, player, kind);
+    zombie.translate(zombie.dx, zombie.dy);
+    zombie.translate(zombie.dx, zombie.dy);
+    EXPECT_EQ(zombie.x, 13);
+    EXPECT_EQ(zombie.y, 4);
+    EXPECT_EQ(zombie.start_x, 7);
+    EXPECT_EQ(zombie.start_y, 8);
+    EXPECT_EQ(zombie.kind, "CACTUS");
+    EXPECT_EQ(zombie.sprite, sprite_entry(22));
+    EXPECT_EQ(zombie.facing, 1);
+    EXPECT_EQ(x, 7) << "the arguments are left as they were";
+    EXPECT_EQ(kind, "CACTUS");
+
+    // Drawn where it now stands: 13 - global_x across, row 4.
+    zombie.display();
+    int drawn_x = 0, drawn_y = 0;
+    ASSERT_TRUE(headless::find_colour(buffer, headless::entry_colour(22), drawn_x, drawn_y));
+    EXPECT_EQ(drawn_x, 13);
+    EXPECT_EQ(drawn_y, 4);
 }
 
 TEST_F(Figures, AFigureOnTheSeamIsDrawnHalfInEachPanel)
