@@ -1,7 +1,9 @@
 # Walks the hero through the shipped level from the start to the right-hand
-# wall with the game's own keys: Right held, X at every step up. A blocked
-# hero waits at the step, so each stretch is held a little longer than it
-# takes and the jump comes while he stands at the step.
+# wall with the game's own keys: Right pressed once for every 2-pixel step,
+# X at every step up. Every step is one press (nothing is held); a press
+# against a step's face moves nothing, so each stretch gets a few presses
+# more than it needs, and the next batch of presses waits until the screen
+# shows the last one taken.
 source "$(dirname "$0")/lib/common.bash" "$@"
 
 # Where the view stands (global_x) when each step on the way stops the hero,
@@ -9,38 +11,45 @@ source "$(dirname "$0")/lib/common.bash" "$@"
 # a step or wall whose left edge is at scenery x stops him at x - 20.
 STEPS=(1120 1160 1620 1740 1840 1880 2180 2220 2680 2720 2760)
 WALL=3680
-PACE=50 # pixels a second while Right repeats: 2 a repeat, 25 repeats a second
+BATCH=30 # presses typed at once; the keyboard buffer holds 64
 
-# Holds Right long enough to walk from one position to another; the first
-# repeat comes about 0.7 s after the press.
-hold_right() {
-    key_down Right
-    sleep "$(awk -v d=$(($2 - $1)) -v p=$PACE 'BEGIN { print d / p * 1.1 + 1 }')"
-    key_up Right
+# The view stands still once every press was taken: the sky and the tall
+# scenery (rows 0 to 59) move only with it, out of the enemies' reach.
+VIEW=320x60+0+0
+
+# Presses Right enough times to walk from one position to another, in
+# batches; after each the view stands still.
+walk_right() {
+    local presses=$((($2 - $1) / 2 + 4)) batch
+    while [ "$presses" -gt 0 ]; do
+        batch=$((presses < BATCH ? presses : BATCH))
+        xdotool key --delay 20 --repeat "$batch" Right
+        wait_for_still 60 "the view to stop scrolling" walking 0.4 "$VIEW"
+        presses=$((presses - batch))
+    done
 }
 
-# Pressing X stops Right's repeat, so Right is pressed again and again
-# while he rises, until he is over the step.
+# X, then Right again and again while he rises, until he is over the step;
+# presses against the step's face or the next one do nothing.
 jump_onto_step() {
     key x
     xdotool key --delay 30 --repeat 20 Right
+    wait_for_still 60 "the view to stop after the jump" landed 0.6 "$VIEW"
 }
 
 start_play "$BUILD_DIR/level1.dat"
-# A star of the title's sky can touch the pixel by which start_play tells
-# that play has begun; a few seconds more and the title is surely over.
-sleep 4
-start=$(shot start)
+wait_for_still 30 "the view to stand at the start" start 0.4 "$VIEW"
+start=$SHOT
 position=0
 for step in "${STEPS[@]}"; do
-    hold_right $position "$step"
+    walk_right $position "$step"
     jump_onto_step
-    shot "step_$step" >/dev/null # to look at with KEEP_WORK=1
+    cp "$SHOT" "$WORK/step_$step.png" # to look at with KEEP_WORK=1
     position=$step
 done
-hold_right $position $WALL
-sleep 0.5
-end=$(shot end)
+walk_right $position $WALL
+wait_for_still 30 "the view to stand at the wall" end 0.4 "$VIEW"
+end=$SHOT
 
 crop() { convert "$1" -crop "$2" +repage "$WORK/$3.png"; echo "$WORK/$3.png"; }
 # The view has scrolled the whole way when the wall's face is at screen

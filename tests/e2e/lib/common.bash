@@ -90,13 +90,23 @@ same_as() { [ "$(pixels_differing "$1" "$2")" = 0 ]; }
 # ... and "the screen differs from this screenshot".
 differs_from() { ! same_as "$1" "$2"; }
 
+# Whether two screenshots are the same inside BOX ("WxH+X+Y"; all of them
+# when BOX is empty).
+same_in() {
+    [ -n "$3" ] || { same_as "$1" "$2"; return; }
+    convert "$1" -crop "$3" +repage "$WORK/same_in_1.png" && convert "$2" -crop "$3" +repage "$WORK/same_in_2.png" ||
+        fail "cannot crop $1 and $2 to $3"
+    same_as "$WORK/same_in_1.png" "$WORK/same_in_2.png"
+}
+
 # Waits until screenshots NAME taken one after another for SPAN seconds
 # (default 1; three at least) are all the same: nothing on the screen moves.
 # Many screenshots rather than two, so that an animation cannot hide by
-# being in the same phase at both. SHOT holds the last one.
-#   wait_for_still SECONDS WHAT NAME [SPAN]
+# being in the same phase at both. With a BOX ("WxH+X+Y") only that part
+# of the screen must stand still. SHOT holds the last screenshot.
+#   wait_for_still SECONDS WHAT NAME [SPAN [BOX]]
 wait_for_still() {
-    local seconds=$1 what=$2 name=$3 span=${4:-1}
+    local seconds=$1 what=$2 name=$3 span=${4:-1} box=${5:-}
     local end=$(($(now_ms) + seconds * 1000)) span_ms
     span_ms=$(awk -v s="$span" 'BEGIN { printf "%d", s * 1000 }')
     local reference="$WORK/${name}_still.png" since same
@@ -105,7 +115,7 @@ wait_for_still() {
     since=$(now_ms) same=1
     while :; do
         take_shot "$name"
-        if same_as "$reference" "$SHOT"; then
+        if same_in "$reference" "$SHOT" "$box"; then
             same=$((same + 1))
             [ "$same" -ge 3 ] && [ $(($(now_ms) - since)) -ge "$span_ms" ] && return 0
         else
