@@ -13,7 +13,12 @@
 #include "tolbrint.h"
 
 #ifndef TOLBRINT_DATA_DIR
-#define TOLBRINT_DATA_DIR "/usr/local/share/tolbrint"
+#define TOLBRINT_DATA_DIR "/usr/local/share/games/tolbrint"
+#endif
+// Where an install puts the data, seen from the directory of the installed
+// game or tool; a prefix moved as a whole keeps working.
+#ifndef TOLBRINT_DATA_DIR_FROM_PROGRAM
+#define TOLBRINT_DATA_DIR_FROM_PROGRAM "../share/games/tolbrint"
 #endif
 
 namespace {
@@ -111,16 +116,21 @@ RLE_SPRITE *sprite_entry(int index) { return typed_entry<RLE_SPRITE>(index, DAT_
 BITMAP *bitmap_entry(int index) { return typed_entry<BITMAP>(index, DAT_BITMAP); }
 FONT *font_entry(int index) { return typed_entry<FONT>(index, DAT_FONT); }
 
+std::vector<std::string> data_search_dirs()
+{
+    const std::string program_dir = executable_dir();
+    if (program_dir.empty())
+        return {".", TOLBRINT_DATA_DIR};
+    return {".", program_dir, program_dir + "/" + TOLBRINT_DATA_DIR_FROM_PROGRAM, TOLBRINT_DATA_DIR};
+}
+
 std::string find_data_file(const std::string &name)
 {
-    if (is_regular_file(name))
-        return name;
-    const std::string beside_program = executable_dir() + "/" + name;
-    if (is_regular_file(beside_program))
-        return beside_program;
-    const std::string installed = std::string(TOLBRINT_DATA_DIR) + "/" + name;
-    if (is_regular_file(installed))
-        return installed;
+    for (const std::string &dir : data_search_dirs()) {
+        const std::string path = dir == "." ? name : dir + "/" + name;
+        if (is_regular_file(path))
+            return path;
+    }
     return name;
 }
 

@@ -6,15 +6,22 @@
 #include <allegro.h>
 
 #include <string>
+#include <vector>
 
 // Datafile entries by number; null when the datafile lacks the entry.
 RLE_SPRITE *sprite_entry(int index);
 BITMAP *bitmap_entry(int index);
 FONT *font_entry(int index);
 
-// Where a data file is found: the working directory first, then next to the
-// executable, then the installed data directory. Returns the bare name when
-// it is nowhere, so that error messages name the file the player expects.
+// Where data files are looked for, in order: the working directory ("."),
+// the executable's own directory, the data directory of an install seen from
+// the executable (so an install works under any prefix, even moved), and
+// last the data directory chosen when the game was configured.
+std::vector<std::string> data_search_dirs();
+
+// The first place in data_search_dirs() that holds the file. Returns the bare
+// name when it is nowhere, so that error messages name the file the player
+// expects.
 std::string find_data_file(const std::string &name);
 
 // The first way in which a loaded datafile breaks the game's contract

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "eweapon.h"
+#include "sidefiles.h"
 #include "tolbrint.h"
 
 namespace {
@@ -486,7 +487,7 @@ void read_level(Level &level, LevelReader &in)
 
 // Emptied when loading starts; when it ends it holds the last token read
 // (after a complete level, its final word).
-std::ofstream start_debug_file() { return std::ofstream(DEBUG_FILE, std::ios::trunc); }
+std::ofstream start_debug_file() { return std::ofstream(side_file_path(DEBUG_FILE), std::ios::trunc); }
 
 void note_last_token(std::ofstream &debug, const LevelReader &in)
 {

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "character.h"
+#include "sidefiles.h"
 #include "tolbrint.h"
 
 namespace {
@@ -111,7 +112,7 @@ constexpr std::streamsize TRACE_LENGTH = sizeof TRACE_LINE - 1;
 // the same size within one timestamp tick would look unchanged.
 bool trace_file_holds_line()
 {
-    std::ifstream trace(TRACE_FILE, std::ios::binary);
+    std::ifstream trace(side_file_path(TRACE_FILE), std::ios::binary);
     char text[TRACE_LENGTH + 1]; // one byte more, to see a longer file
     trace.read(text, sizeof text);
     return trace.gcount() == TRACE_LENGTH && std::equal(text, text + TRACE_LENGTH, TRACE_LINE);
@@ -138,7 +139,7 @@ Object::Object()
 {
     if (trace_file_holds_line())
         return;
-    std::ofstream trace(TRACE_FILE, std::ios::trunc);
+    std::ofstream trace(side_file_path(TRACE_FILE), std::ios::trunc);
     trace << TRACE_LINE;
 }
 

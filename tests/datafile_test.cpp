@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -110,6 +112,24 @@ TEST_F(Datafile, DataFilesAreFoundInTheWorkingDirectoryFirst)
     EXPECT_EQ(find_data_file("here.dat"), "here.dat");
     mkdir((dir + "/adir.dat").c_str(), 0700);
     EXPECT_EQ(find_data_file("adir.dat"), "adir.dat") << "a directory is not a data file";
+}
+
+TEST_F(Datafile, DataFilesBesideTheProgramComeAfterTheWorkingDirectory)
+{
+    const std::vector<std::string> dirs = data_search_dirs();
+    ASSERT_GE(dirs.size(), 3u);
+    const std::string program_dir = dirs[1];
+    const std::string name = "beside-" + std::to_string(getpid()) + ".dat";
+    headless::write_file(program_dir + "/" + name, "beside");
+    const std::string dir = headless::temp_dir();
+    headless::InDirectory inside(dir);
+    EXPECT_EQ(find_data_file(name), program_dir + "/" + name);
+    headless::write_file(dir + "/" + name, "here");
+    EXPECT_EQ(find_data_file(name), name);
+    std::remove((program_dir + "/" + name).c_str());
+    // An install keeps its data in share/games/tolbrint beside the
+    // program's directory, whatever the prefix.
+    EXPECT_EQ(dirs[2], program_dir + "/../share/games/tolbrint");
 }
 
 } // namespace

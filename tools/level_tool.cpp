@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "sidefiles.h"
 #include "tolbrint.h"
 
 namespace level_tool {
@@ -23,7 +24,7 @@ const EnemyShape ENEMY_SHAPES[] = {
 const int PALETTE_ENTRY = 100;
 const char *const LOADER_SIDE_FILES[] = {"debuglevel.txt", "default_object.txt"};
 
-bool exists(const char *path) { return access(path, F_OK) == 0; }
+bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
 
 // The loader's message with "error: " put after its place, which is the
 // level file's name followed by the line and column when it has them.
@@ -73,7 +74,7 @@ Loaded load_level(const std::string &path)
 {
     bool there_before[2];
     for (int i = 0; i < 2; i++)
-        there_before[i] = exists(LOADER_SIDE_FILES[i]);
+        there_before[i] = exists(side_file_path(LOADER_SIDE_FILES[i]));
     Loaded loaded;
     try {
         loaded.level = std::make_unique<Level>(path);
@@ -84,7 +85,7 @@ Loaded load_level(const std::string &path)
     }
     for (int i = 0; i < 2; i++)
         if (!there_before[i])
-            std::remove(LOADER_SIDE_FILES[i]);
+            std::remove(side_file_path(LOADER_SIDE_FILES[i]).c_str());
     return loaded;
 }
 

@@ -1,0 +1,23 @@
+// Where the game writes its side files, debuglevel.txt and default_object.txt:
+// the working directory when started from a terminal, the player's XDG state
+// directory when started from the desktop menu.
+#ifndef TOLBRINT_SIDEFILES_H
+#define TOLBRINT_SIDEFILES_H
+
+#include <string>
+
+// The path to write the side file name to.
+std::string side_file_path(const std::string &name);
+
+// Side files go into dir from now on; "" is the working directory.
+void set_side_file_dir(const std::string &dir);
+
+// $XDG_STATE_HOME/tolbrint, or ~/.local/state/tolbrint when that variable is
+// unset or not an absolute path; "" when no home directory is known either.
+std::string state_side_file_dir();
+
+// Creates dir with its missing parents, private to the player as XDG state
+// is. False, with the reason in error, when it cannot be made.
+bool make_directories(const std::string &dir, std::string &error);
+
+#endif
