@@ -70,6 +70,9 @@ const OptionSpec option_table[] = {
      apply_start_x},
     {"skip-intro", 0, nullptr, "go straight to play, without the title",
      [](Options &o, const char *) { o.skip_intro = true; return std::string(); }},
+    {"from-menu", 0, nullptr,
+     "write the side files into $XDG_STATE_HOME/tolbrint (as menu starts do)",
+     [](Options &o, const char *) { o.from_menu = true; return std::string(); }},
 };
 
 constexpr int OPTION_COUNT = sizeof option_table / sizeof option_table[0];

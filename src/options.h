@@ -19,6 +19,7 @@ struct Options {
     std::string level;                // the level file; "" plays the shipped level1.dat
     bool skip_intro = false;          // straight to play, for level authors and tests
     std::optional<int> start_x;       // the hero's world x at the start, when not the level's own start
+    bool from_menu = false;           // started from the desktop menu: side files go to the state directory
 };
 
 // --start-x takes a world x at most this far from 0, well inside the range

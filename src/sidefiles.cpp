@@ -65,3 +65,16 @@ bool make_directories(const std::string &dir, std::string &error)
     }
     return true;
 }
+
+bool keep_side_files_in_state_dir(std::string &error)
+{
+    const std::string dir = state_side_file_dir();
+    if (dir.empty()) {
+        error = "no home directory to keep the side files in";
+        return false;
+    }
+    if (!make_directories(dir, error))
+        return false;
+    set_side_file_dir(dir);
+    return true;
+}

@@ -20,4 +20,9 @@ std::string state_side_file_dir();
 // is. False, with the reason in error, when it cannot be made.
 bool make_directories(const std::string &dir, std::string &error);
 
+// Sends the side files into state_side_file_dir(), made when missing. False,
+// with the reason in error, when that cannot be done; the side files then go
+// where they went before.
+bool keep_side_files_in_state_dir(std::string &error);
+
 #endif

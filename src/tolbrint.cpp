@@ -14,6 +14,7 @@
 #include "intro.h"
 #include "level.h"
 #include "options.h"
+#include "sidefiles.h"
 #include "zarn.h"
 
 DATAFILE *data1 = nullptr;
@@ -485,6 +486,10 @@ int game_main(int argc, char **argv)
     std::fputs(parsed.err.c_str(), stderr);
     if (!parsed.play)
         return parsed.exit_code;
+    std::string side_files_problem;
+    if (options.from_menu && !keep_side_files_in_state_dir(side_files_problem))
+        std::fprintf(stderr, "tolbrint: cannot keep the side files in the state directory: %s\n",
+                     side_files_problem.c_str());
 
     reset_view_and_hero();
     std::srand(static_cast<unsigned>(std::time(nullptr)));

@@ -408,7 +408,7 @@ GeneratorRun run_generator(const std::string &art_dir)
 std::string minimal_art_dir()
 {
     const std::string dir = headless::temp_dir();
-    std::system(("mkdir -p " + dir + "/sprites " + dir + "/fonts").c_str());
+    EXPECT_EQ(std::system(("mkdir -p " + dir + "/sprites " + dir + "/fonts").c_str()), 0);
     headless::write_file(dir + "/palette.txt", "colour 0 clear 0,0,0\ncolour 1 white 63,63,63\n");
     std::string glyphs = "height 1\n";
     for (int c = 32; c <= 126; c++)

@@ -108,6 +108,17 @@ TEST(Options, FullscreenAndWindowedTheLastOneCounts)
     EXPECT_EQ(parsed.options.scale, 5) << "what the command line leaves alone stays";
 }
 
+TEST(Options, FromMenuIsAFlagTheMenuEntryGives)
+{
+    EXPECT_FALSE(parse({}).options.from_menu);
+    const Parsed parsed = parse({"--from-menu", "my.dat"});
+    EXPECT_TRUE(parsed.result.play);
+    EXPECT_TRUE(parsed.options.from_menu);
+    EXPECT_EQ(parsed.options.level, "my.dat");
+    expect_usage_error(parse({"--from-menu=yes"}), "option '--from-menu' takes no value");
+    EXPECT_NE(usage_text().find("    --from-menu"), std::string::npos);
+}
+
 TEST(Options, OneLevelMayStandAnywhere)
 {
     EXPECT_EQ(parse({"my level.dat"}).options.level, "my level.dat");

@@ -81,6 +81,23 @@ TEST(SideFiles, MissingDirectoriesAreMadePrivateAndExistingOnesKept)
     EXPECT_EQ(error, root + "/file: not a directory");
 }
 
+TEST(SideFiles, AMenuStartKeepsThemInTheStateDirectory)
+{
+    const std::string state = headless::temp_dir() + "/state";
+    ScopedEnv variable("XDG_STATE_HOME", state.c_str());
+    std::string error;
+    ASSERT_TRUE(keep_side_files_in_state_dir(error)) << error;
+    EXPECT_EQ(side_file_path("debuglevel.txt"), state + "/tolbrint/debuglevel.txt");
+    EXPECT_EQ(mode_of(state + "/tolbrint"), 0700);
+    set_side_file_dir("");
+
+    headless::write_file(state + "/blocked", "x");
+    ScopedEnv blocked("XDG_STATE_HOME", (state + "/blocked").c_str());
+    EXPECT_FALSE(keep_side_files_in_state_dir(error));
+    EXPECT_EQ(error, state + "/blocked/tolbrint: Not a directory");
+    EXPECT_EQ(side_file_path("debuglevel.txt"), "debuglevel.txt") << "they stay where they were";
+}
+
 class SideFilesOfALevel : public headless::ScratchTest {
 protected:
     void TearDown() override

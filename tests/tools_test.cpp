@@ -15,6 +15,7 @@
 
 #include "headless.h"
 #include "level.h"
+#include "options.h"
 #include "tolbrint.h"
 
 namespace {
@@ -273,7 +274,13 @@ TEST_F(LevelTools, CheckerReportsLoadErrorsWrongArgumentsAndLeavesNoFilesBehind)
     }
     result = run("tolbrint-check", {"--help"});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out.rfind("usage: tolbrint-check LEVEL\n", 0), 0u) << result.out;
+    EXPECT_EQ(result.out.rfind("Usage: tolbrint-check LEVEL\n", 0), 0u) << result.out;
+    for (const char *tool : {"tolbrint-check", "tolbrint-map"}) {
+        result = run(tool, {"--version"});
+        EXPECT_EQ(result.status, 0) << tool;
+        EXPECT_EQ(result.out, std::string(tool) + " " + game_version() + "\n");
+        EXPECT_EQ(run(tool, {"-h"}).out, run(tool, {"--help"}).out) << tool;
+    }
 
     const std::string elsewhere = headless::temp_dir();
     headless::write_file(elsewhere + "/level.dat", TestLevel().text());

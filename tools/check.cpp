@@ -30,12 +30,15 @@ enum HeaderToken { FIRST_TOKEN = 0, VERTICAL_SCROLLING = 4, LEFT_LIMIT = 9, RIGH
 
 void print_help()
 {
-    std::printf("usage: %s\n"
+    std::printf("Usage: %s\n"
                 "Loads the level file LEVEL as the game does and prints each problem as\n"
                 "FILE:LINE:COL: error: ... (it does not load) or FILE:LINE:COL: warning: ...\n"
                 "(it loads but plays badly).\n"
+                "\n"
+                "Options:\n%s"
+                "\n"
                 "Exit status: 0 when clean, 1 on an error, 2 on warnings only.\n",
-                USAGE);
+                USAGE, TOOL_HELP_OPTIONS);
 }
 
 class Findings {
@@ -454,8 +457,12 @@ int main(int argc, char **argv)
     std::vector<std::string> files;
     for (int i = 1; i < argc; i++) {
         const std::string argument = argv[i];
-        if (argument == "--help") {
+        if (argument == "--help" || argument == "-h") {
             print_help();
+            return CLEAN;
+        }
+        if (argument == "--version") {
+            print_version(PROGRAM);
             return CLEAN;
         }
         if (argument.size() > 1 && argument[0] == '-') {

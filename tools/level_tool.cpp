@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "options.h"
 #include "sidefiles.h"
 #include "tolbrint.h"
 
@@ -110,6 +111,11 @@ std::string located(const std::string &file, FilePlace place, const char *kind, 
     return file + ":" + std::to_string(place.line) + ":" + std::to_string(place.column) + ": " + kind + ": " +
            text;
 }
+
+const char *const TOOL_HELP_OPTIONS = "  -h, --help         show this help and exit\n"
+                                      "      --version      show the version number and exit\n";
+
+void print_version(const char *program) { std::printf("%s %s\n", program, game_version()); }
 
 void print_usage_error(const char *program, const std::string &problem, const char *usage)
 {

@@ -79,6 +79,12 @@ private:
 // "FILE:LINE:COL: KIND: TEXT".
 std::string located(const std::string &file, FilePlace place, const char *kind, const std::string &text);
 
+// The lines of the tools' --help for the options every tool takes.
+extern const char *const TOOL_HELP_OPTIONS;
+
+// Prints "PROGRAM VERSION": the tools carry the game's version.
+void print_version(const char *program);
+
 // Prints "usage: ..." and the hint to see --help on stderr.
 void print_usage_error(const char *program, const std::string &problem, const char *usage);
 

@@ -32,20 +32,24 @@ const long long LARGEST_MAP_PIXELS = 100LL << 20;
 
 void print_help()
 {
-    std::printf("usage: %s\n"
+    std::printf("Usage: %s\n"
                 "Renders the whole level LEVEL into the PNG picture OUT.png.\n"
-                "  --scale N      enlarge the picture N times (1 to %d; 1 when not given)\n"
-                "  --no-overlays  only the level as the game draws it, without the marks\n"
-                "                 for solid boxes, hit rectangles, portal, scroll limits,\n"
-                "                 the hero's start and the ruler\n"
+                "\n"
+                "Options:\n"
+                "      --scale N      enlarge the picture N times (1 to %d; 1 when not given)\n"
+                "      --no-overlays  only the level as the game draws it, without the marks\n"
+                "                     for solid boxes, hit rectangles, portal, scroll limits,\n"
+                "                     the hero's start and the ruler\n%s"
+                "\n"
                 "Exit status: 0 when the picture is written, 1 otherwise.\n",
-                USAGE, LARGEST_SCALE);
+                USAGE, LARGEST_SCALE, TOOL_HELP_OPTIONS);
 }
 
 struct Options {
     int scale = 1;
     bool overlays = true;
     bool help = false;
+    bool version = false;
     std::vector<std::string> files;
 };
 
@@ -65,8 +69,10 @@ bool parse_arguments(int argc, char **argv, Options &options)
 {
     for (int i = 1; i < argc; i++) {
         const std::string argument = argv[i];
-        if (argument == "--help") {
+        if (argument == "--help" || argument == "-h") {
             options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
         } else if (argument == "--no-overlays") {
             options.overlays = false;
         } else if (argument == "--scale" || argument.rfind("--scale=", 0) == 0) {
@@ -90,7 +96,7 @@ bool parse_arguments(int argc, char **argv, Options &options)
             options.files.push_back(argument);
         }
     }
-    if (!options.help && options.files.size() != 2) {
+    if (!options.help && !options.version && options.files.size() != 2) {
         print_usage_error(PROGRAM,
                           options.files.size() < 2 ? "needs a level file and a picture file to write"
                                                    : "takes one level file and one picture file",
@@ -389,6 +395,10 @@ int main(int argc, char **argv)
         return 1;
     if (options.help) {
         print_help();
+        return 0;
+    }
+    if (options.version) {
+        print_version(PROGRAM);
         return 0;
     }
     PALETTE palette;

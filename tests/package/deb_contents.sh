@@ -36,7 +36,7 @@ field() { sed -n "s/^ $1: //p" "$SCRATCH/info"; }
 # add-on and the C and C++ runtimes, with versions.
 depends=$(field Depends)
 for library in liballegro4.4 libloadpng4.4 libc6 libstdc++6; do
-    echo "$depends" | grep -qE "(^|, )$library \(>= " || fail "Depends lacks a versioned $library: $depends"
+    [[ ", $depends" == *", $library (>= "* ]] || fail "Depends lacks a versioned $library: $depends"
 done
 
 # One version: the package's, the game's --version, the changelog's and the
@@ -51,7 +51,7 @@ grep -q "<release version=\"$version\"" "$SCRATCH/root/usr/share/metainfo/org.to
 exec_line=$(sed -n 's/^Exec=//p' "$SCRATCH/root/usr/share/applications/org.tolbrint.Tolbrint.desktop")
 [ "$exec_line" = "/usr/games/tolbrint --from-menu" ] || fail "the desktop entry runs '$exec_line'"
 
-lintian --no-tag-display-limit "$deb" >"$SCRATCH/lintian" 2>&1
+lintian --tag-display-limit 0 "$deb" >"$SCRATCH/lintian" 2>&1
 cat "$SCRATCH/lintian"
 ! grep -q '^E: ' "$SCRATCH/lintian" || fail "lintian reports errors"
 echo PASS

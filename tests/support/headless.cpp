@@ -116,7 +116,8 @@ std::vector<std::string> directories_to_remove;
 void remove_directories()
 {
     for (const std::string &dir : directories_to_remove)
-        std::system(("rm -rf '" + dir + "'").c_str());
+        if (std::system(("rm -rf '" + dir + "'").c_str()) != 0)
+            std::fprintf(stderr, "cannot remove the scratch directory %s\n", dir.c_str());
 }
 } // namespace
 
