@@ -4,15 +4,9 @@
 # leaves none of its files behind. Needs root; the package is always purged
 # again, so no other test finds the installed data.
 source "$(dirname "$0")/lib/common.bash" "$@"
-SKIP=77
-if [ "$(id -u)" != 0 ]; then
-    echo "SKIP: installing the package with apt-get needs root"
-    exit $SKIP
-fi
-if dpkg-query -W -f='${Status}' tolbrint 2>/dev/null | grep -q "ok installed"; then
-    echo "SKIP: a tolbrint package is installed already, and this test would remove it"
-    exit $SKIP
-fi
+[ "$(id -u)" = 0 ] || skip "installing the package with apt-get needs root"
+! dpkg-query -W -f='${Status}' tolbrint 2>/dev/null | grep -q "ok installed" ||
+    skip "a tolbrint package is installed already, and this test would remove it"
 deb=$(ls "$BUILD_DIR"/package/tolbrint_*.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || fail "no package in $BUILD_DIR/package: run the package_build test first"
 
