@@ -84,21 +84,4 @@ TEST_F(Figures, AFigureOnTheSeamIsDrawnHalfInEachPanel)
     EXPECT_EQ(headless::count_colour(buffer, 0), 320 * 240 - 8);
 }
 
-TEST_F(Figures, CopiesShareThePictureAndOwnTheirKind)
-{
-    Character robot = figure(10, 20, "ROBO");
-    robot.sprite = sprite_entry(79);
-    Character copy = robot;
-    copy.kind += "X";
-    EXPECT_EQ(robot.kind, "ROBO");
-    EXPECT_EQ(copy.sprite, robot.sprite);
-
-    int x = 130, y = 100;
-    Zarn hero(x, y);
-    Zarn twin = hero;
-    twin.kind.clear();
-    EXPECT_EQ(hero.kind, "ZARN");
-    EXPECT_EQ(twin.sprite, hero.sprite);
-}
-
 } // namespace

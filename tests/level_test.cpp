@@ -728,3 +728,29 @@ TEST_F(LevelTest, AReadErrorIsReportedWithItsCause)
 }
 
 } // namespace
+
+namespace {
+
+// The level's lists hold its things by value; each update must change the
+// things in the lists, not copies of them.
+TEST_F(LevelTest, AnUpdateAnimatesTheFlamesAndCactusHandsInTheLevelsLists)
+{
+    LevelFile file;
+    file.scenery = "0 0 0 0 FLAME\n20 0 20 0 BARK1\n";
+    file.enemies = "300 90 CACTUS\n";
+    Level level = load(file.text());
+    ASSERT_EQ(level.objects.size(), 2u);
+    ASSERT_EQ(level.enemies.size(), 1u);
+    ASSERT_EQ(level.enemies[0].parts.size(), 1u);
+    EXPECT_EQ(level.objects[0].sprite, sprite_entry(27));
+    EXPECT_EQ(level.enemies[0].parts[0].action_timer, 14);
+
+    level.update();
+    EXPECT_EQ(level.objects[0].sprite, sprite_entry(28)) << "the flame's high picture";
+    EXPECT_EQ(level.objects[0].anim_counter, 9);
+    EXPECT_EQ(level.objects[1].sprite, sprite_entry(0)) << "bark does not animate";
+    EXPECT_EQ(level.enemies[0].parts[0].action_timer, 13);
+    EXPECT_EQ(level.objects[0].sprite_name, "FLAME");
+}
+
+} // namespace

@@ -258,15 +258,4 @@ TEST_F(Scenery, OnlySolidObjectsRewriteTheTraceFile)
     EXPECT_EQ(blocked.sprite, sprite_entry(34));
 }
 
-TEST_F(Scenery, CopiesShareThePictureButNotTheName)
-{
-    Object flame = plain(0, 0, 0, 0, "FLAME");
-    Object copy = flame;
-    EXPECT_EQ(copy.sprite, flame.sprite);
-    copy.sprite_name[0] = 'B';
-    EXPECT_EQ(flame.sprite_name, "FLAME");
-    copy.update();
-    EXPECT_EQ(flame.anim_counter, 10) << "the copy animates alone";
-}
-
 } // namespace

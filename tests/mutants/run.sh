@@ -34,6 +34,7 @@ mutant intro_close_ignored_while_twinkling src/intro.cpp 's/step < STAR_STEPS &&
 mutant portal_anywhere src/level.cpp 's/if \(portal\.boundary_check\(\)\)/if (true)/' '^LevelTest\.UpEnters'
 mutant level_fifo_blocks src/level.cpp 's/O_RDONLY \| O_NONBLOCK \| O_CLOEXEC/O_RDONLY | O_CLOEXEC/' '^LevelTest\.AFifo'
 mutant level_read_error_ignored src/level.cpp 's/if \(got < 0\)\n            fail_file\(filename, system_error\("cannot read the level file"\)\);/if (got < 0)\n            return text;/' '^LevelTest\.ARead'
+mutant level_updates_copies src/level.cpp 's/for \(Object &object : objects\)\n        object\.update\(\);/for (Object object : objects)\n        object.update();/' '^LevelTest\.AnUpdate'
 mutant crlf_not_space src/level.cpp "s/ \|\| c == '\\\\r';/;/" '^e2e_hostile_files$|^LevelTest\.'
 # The trace file.
 mutant trace_judged_by_size src/object.cpp 's/return trace\.gcount\(\) == TRACE_LENGTH && .*;/return trace.gcount() == TRACE_LENGTH;/' '^PassCost\.TheTraceFile'
