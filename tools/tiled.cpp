@@ -20,8 +20,8 @@ const char *const USAGE = "tolbrint-tiled export LEVEL OUT.tmx | import IN.tmx O
 
 void print_help()
 {
-    std::printf("usage: tolbrint-tiled export LEVEL OUT.tmx\n"
-                "       tolbrint-tiled import IN.tmx OUT.dat\n"
+    std::printf("Usage: tolbrint-tiled export LEVEL OUT.tmx\n"
+                "  or:  tolbrint-tiled import IN.tmx OUT.dat\n"
                 "Turns a level into a map for the Tiled map editor, and such a map back into a\n"
                 "level file.\n"
                 "  export  writes OUT.tmx and beside it the tilesets %s and\n"
@@ -29,9 +29,11 @@ void print_help()
                 "          %s\n"
                 "  import  writes the level file OUT.dat from IN.tmx; nothing is written when\n"
                 "          the map has a mistake\n"
-                "  --help  print this help\n"
+                "\n"
+                "Options:\n%s"
+                "\n"
                 "Exit status: 0 when the files are written, 1 otherwise.\n",
-                tiled::TILESET_FILE, tiled::THINGS_TILESET_FILE, tiled::BACKGROUND_IMAGE);
+                tiled::TILESET_FILE, tiled::THINGS_TILESET_FILE, tiled::BACKGROUND_IMAGE, TOOL_HELP_OPTIONS);
 }
 
 int export_level(const std::string &level_file, const std::string &out_tmx, const PALETTE palette)
@@ -83,8 +85,11 @@ int main(int argc, char **argv)
 {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     for (const std::string &argument : arguments)
-        if (argument == "--help") {
+        if (argument == "--help" || argument == "-h") {
             print_help();
+            return 0;
+        } else if (argument == "--version") {
+            print_version(PROGRAM);
             return 0;
         }
     for (const std::string &argument : arguments)

@@ -11,7 +11,7 @@ for path in \
     /usr/games/tolbrint /usr/bin/tolbrint-check /usr/bin/tolbrint-map \
     /usr/share/games/tolbrint/tolbrint.dat /usr/share/games/tolbrint/level1.dat \
     /usr/share/man/man6/tolbrint.6.gz /usr/share/man/man1/tolbrint-check.1.gz \
-    /usr/share/man/man1/tolbrint-map.1.gz \
+    /usr/share/man/man1/tolbrint-map.1.gz /usr/bin/tolbrint-tiled /usr/share/man/man1/tolbrint-tiled.1.gz \
     /usr/share/applications/org.tolbrint.Tolbrint.desktop \
     /usr/share/metainfo/org.tolbrint.Tolbrint.metainfo.xml \
     /usr/share/icons/hicolor/64x64/apps/tolbrint.png /usr/share/icons/hicolor/256x256/apps/tolbrint.png \

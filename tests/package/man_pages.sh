@@ -37,6 +37,7 @@ check_page "$prefix/games/tolbrint" "$prefix/share/man/man6/tolbrint.6.gz" CONTR
 grep -q XDG_STATE_HOME "$SCRATCH/page.txt" || fail "tolbrint(6) does not say where menu starts put the side files"
 check_page "$prefix/bin/tolbrint-check" "$prefix/share/man/man1/tolbrint-check.1.gz" ""
 check_page "$prefix/bin/tolbrint-map" "$prefix/share/man/man1/tolbrint-map.1.gz" ""
+check_page "$prefix/bin/tolbrint-tiled" "$prefix/share/man/man1/tolbrint-tiled.1.gz" ""
 
 appstreamcli validate --no-net "$prefix"/share/metainfo/*.metainfo.xml >"$SCRATCH/appstream.log" 2>&1 ||
     fail "appstreamcli rejects the AppStream data: $(cat "$SCRATCH/appstream.log")"
