@@ -1,25 +1,134 @@
-// The system keys: the keys that act on the game as a whole (pause,
-// fullscreen, quit) rather than on the hero, in one table, and the waits
-// that keep answering them.
+// The player's controls: keys and a gamepad turned into actions. The loop's
+// dispatch asks this module which action the player wants and whether an
+// action is held; which key or button gives an action is a binding that the
+// settings file may change. The system keys (pause, fullscreen, quit) act on
+// the game as a whole, and every wait keeps answering them.
 #ifndef TOLBRINT_INPUT_H
 #define TOLBRINT_INPUT_H
 
+#include <array>
+#include <bitset>
+#include <deque>
+#include <string>
+
+// What the player can ask for. The order is the order of the settings file.
+enum class Action { left, right, up, jump, fire, walk_fire, pause, fullscreen, quit, reload, none };
+constexpr int ACTION_COUNT = static_cast<int>(Action::none);
+
+constexpr int NO_BUTTON = -1;
+constexpr int PAD_BUTTONS = 32; // Allegro's MAX_JOYSTICK_BUTTONS
+
+// Which key (an Allegro scancode) and which gamepad button give each action.
+struct Bindings {
+    std::array<int, ACTION_COUNT> keys;
+    std::array<int, ACTION_COUNT> buttons; // a button number or NO_BUTTON
+};
+
+// Arrows, X, D, Left Ctrl, P, F11, Escape and F5; on a gamepad, buttons 0, 1 and
+// 2 jump, fire and walk-fire, Start (7) pauses and Back (6) quits.
+Bindings default_bindings();
+
+// Key names are those of Allegro's KEY_ constants without the prefix: "X",
+// "SPACE", "LCONTROL", "F11". Reading ignores case; 0 for an unknown name.
+int key_from_name(const std::string &name);
+std::string key_name(int scancode);
+
+// Shift, Ctrl, Alt and the lock keys never reach the key buffer: they can
+// only be held, so only a held-only action may use one.
+bool is_modifier_key(int scancode);
+bool is_held_only(Action action);
+
+// The bindings in force (the defaults until the settings are applied).
+void use_bindings(const Bindings &bindings);
+const Bindings &bindings_in_force();
+
+// The action a key's binding gives, Action::none for an unbound key.
+Action action_for_key(int scancode);
+// The action a key pressed with the given shift flags (Allegro's key_shifts)
+// asks for: its binding, else Pause pauses and Alt+Enter switches fullscreen.
+Action key_action(int scancode, int shifts);
+
 enum class SystemAction { None, Pause, Fullscreen, Quit };
 
-// The system action of a key pressed with the given shift flags
-// (Allegro's key_shifts), or None.
+// The system action of a key pressed with the given shift flags, or None.
 SystemAction system_action(int scancode, int shifts);
 
 // Takes the fullscreen keys out of the keyboard buffer from now on, so they
 // work in every state and never count as "a key" for a wait.
 void install_system_keys();
 
-// Acts on system keys taken since the last call. Every wait and every pass
-// of the loop calls it.
+// Reads the gamepad, queueing its presses, and switches fullscreen for the
+// fullscreen keys and buttons pressed since the last call. Every wait and
+// every pass of the loop calls it.
 void poll_system_keys();
 
 // Rests for ms milliseconds while answering the system keys; returns early
 // when the window is closed.
 void rest_polling(int ms);
+// Whether the action's key or the gamepad holds it right now.
+bool action_held(Action action);
+
+// A gamepad's state: the left stick or the d-pad pushed, and its buttons.
+struct PadState {
+    bool left = false;
+    bool right = false;
+    bool up = false;
+    std::bitset<PAD_BUTTONS> buttons;
+};
+
+using ActionSet = std::bitset<ACTION_COUNT>;
+
+// The actions a gamepad state holds under the bindings.
+ActionSet pad_actions(const PadState &pad, const Bindings &bindings);
+
+// The keyboard's auto-repeat: the first repeat after delay_ms, then one
+// every interval_ms.
+struct RepeatTiming {
+    int delay_ms;
+    int interval_ms;
+};
+
+// The X server's auto-repeat, which is what Allegro's keyboard delivers;
+// X's own defaults when there is no X server to ask.
+RepeatTiming keyboard_repeat();
+
+// Looks for a gamepad with Allegro's joystick driver. No gamepad is normal
+// and silent. Call after the settings are in force: the driver reads its
+// device from them.
+void start_gamepad(bool enabled);
+
+// Whether a key press or a gamepad press waits to be taken.
+bool action_waiting();
+
+// Takes one waiting press, keys first: the action it asks for, Action::none
+// for an unbound key or when nothing waits.
+Action take_action();
+
+// A gamepad as the game sees it, apart from Allegro so that tests can feed
+// it states. Held actions turn into presses the way the keyboard turns a
+// held key into key presses: one press, then repeats at the keyboard's rate.
+// Pause, fullscreen and quit press once per push; walk-fire is only held; a
+// button no action uses presses once, as Action::none.
+class Gamepad {
+public:
+    explicit Gamepad(RepeatTiming timing) : timing_(timing) {}
+    void update(const PadState &pad, const Bindings &bindings, long now_ms);
+    const ActionSet &held() const { return held_; }
+    bool press_waiting() const { return !presses_.empty(); }
+    Action take_press();
+    // Takes every waiting press of one action out of the queue; how many.
+    int take_presses_of(Action action);
+    void clear_presses() { presses_.clear(); }
+
+private:
+    RepeatTiming timing_;
+    ActionSet held_;
+    std::bitset<PAD_BUTTONS> buttons_;
+    std::array<long, ACTION_COUNT> next_repeat_{};
+    std::deque<Action> presses_;
+};
+
+// The gamepad in play; tests drive it through update().
+Gamepad &gamepad();
 
 #endif

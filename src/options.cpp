@@ -1,10 +1,15 @@
 #include "options.h"
 
+#include <allegro.h>
 #include <getopt.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #ifndef TOLBRINT_VERSION
@@ -73,6 +78,10 @@ const OptionSpec option_table[] = {
     {"from-menu", 0, nullptr,
      "write the side files into $XDG_STATE_HOME/tolbrint (as menu starts do)",
      [](Options &o, const char *) { o.from_menu = true; return std::string(); }},
+    {"config", 0, "FILE", "read the settings from FILE instead of ~/.config/tolbrint/tolbrint.cfg",
+     [](Options &o, const char *file) { o.config = file; return std::string(); }},
+    {"print-config", 0, nullptr, "print the settings in force in the settings file's format and exit",
+     [](Options &o, const char *) { o.action = Options::Action::PrintConfig; return std::string(); }},
 };
 
 constexpr int OPTION_COUNT = sizeof option_table / sizeof option_table[0];
@@ -208,4 +217,441 @@ ParseResult parse_options(int argc, char **argv, Options &options)
         result.out = std::string("tolbrint ") + game_version() + "\n";
     result.play = options.action == Options::Action::Play;
     return result;
+}
+
+// ---------------------------------------------------------------------------
+// The settings file
+
+namespace {
+
+enum class SettingKind { flag, number, key, button, text };
+
+// The variable a setting binds to: one of the three, by its kind.
+struct SettingField {
+    bool *(*flag)(Options &);
+    int *(*number)(Options &);
+    std::string *(*text)(Options &);
+};
+
+struct Setting {
+    const char *section;
+    const char *name;
+    SettingKind kind;
+    int max; // numbers run from 0 to max
+    SettingField field;
+    const char *doc;
+};
+
+#define FLAG(member) SettingField{[](Options &o) { return &o.member; }, nullptr, nullptr}
+#define NUMBER(member) SettingField{nullptr, [](Options &o) { return &o.member; }, nullptr}
+#define TEXT(member) SettingField{nullptr, nullptr, [](Options &o) { return &o.member; }}
+#define KEY(action) NUMBER(bindings.keys[static_cast<int>(Action::action)])
+#define BUTTON(action) NUMBER(bindings.buttons[static_cast<int>(Action::action)])
+
+// Every setting of the file, in the order --print-config writes them.
+const Setting settings_table[] = {
+    {"video", "scale", SettingKind::number, MAX_SCALE, NUMBER(scale),
+     "Enlarge the picture this many times; 0 picks the most that fits the desktop."},
+    {"video", "fullscreen", SettingKind::flag, 0, FLAG(fullscreen), "Start in fullscreen."},
+    {"video", "pause_in_background", SettingKind::flag, 0, FLAG(pause_in_background),
+     "Pause while the window is in the background."},
+    {"keys", "left", SettingKind::key, 0, KEY(left), "Walk left."},
+    {"keys", "right", SettingKind::key, 0, KEY(right), "Walk right."},
+    {"keys", "up", SettingKind::key, 0, KEY(up),
+     "Enter a tent; held with walk_fire, fire diagonally upwards."},
+    {"keys", "jump", SettingKind::key, 0, KEY(jump), "Jump."},
+    {"keys", "fire", SettingKind::key, 0, KEY(fire), "Fire."},
+    {"keys", "walk_fire", SettingKind::key, 0, KEY(walk_fire),
+     "Held with left or right: walk while firing."},
+    {"keys", "pause", SettingKind::key, 0, KEY(pause), "Pause and go on."},
+    {"keys", "fullscreen", SettingKind::key, 0, KEY(fullscreen), "Switch between window and fullscreen."},
+    {"keys", "quit", SettingKind::key, 0, KEY(quit), "Quit."},
+    {"keys", "reload", SettingKind::key, 0, KEY(reload), "Read the level file again, keeping the hero's place."},
+    {"joystick", "enabled", SettingKind::flag, 0, FLAG(gamepad),
+     "Play with a gamepad when one is plugged in; its stick and d-pad walk and give up."},
+    {"joystick", "joystick_device", SettingKind::text, 0, TEXT(joystick_device),
+     "The gamepad's device file; empty looks for /dev/input/js0, then /dev/js0."},
+    {"joystick", "left", SettingKind::button, 0, BUTTON(left), "Gamepad button that walks left."},
+    {"joystick", "right", SettingKind::button, 0, BUTTON(right), "Gamepad button that walks right."},
+    {"joystick", "up", SettingKind::button, 0, BUTTON(up), "Gamepad button for up."},
+    {"joystick", "jump", SettingKind::button, 0, BUTTON(jump), "Gamepad button that jumps."},
+    {"joystick", "fire", SettingKind::button, 0, BUTTON(fire), "Gamepad button that fires."},
+    {"joystick", "walk_fire", SettingKind::button, 0, BUTTON(walk_fire), "Gamepad button for walk_fire."},
+    {"joystick", "pause", SettingKind::button, 0, BUTTON(pause), "Gamepad button that pauses (Start)."},
+    {"joystick", "fullscreen", SettingKind::button, 0, BUTTON(fullscreen),
+     "Gamepad button that switches fullscreen."},
+    {"joystick", "quit", SettingKind::button, 0, BUTTON(quit), "Gamepad button that quits (Back or Select)."},
+    {"joystick", "reload", SettingKind::button, 0, BUTTON(reload), "Gamepad button that reads the level file again."},
+    {"sound", "volume", SettingKind::number, MAX_VOLUME, NUMBER(volume), "Sound volume, 0 (silent) to 255."},
+};
+
+#undef FLAG
+#undef NUMBER
+#undef TEXT
+#undef KEY
+#undef BUTTON
+
+// Settings files are a few lines; anything far bigger is not one.
+constexpr long MAX_SETTINGS_BYTES = 1 << 20;
+
+const char *const BUTTON_NONE = "none";
+
+std::string lower(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The value as the file writes it.
+std::string value_text(const Setting &setting, Options &options)
+{
+    switch (setting.kind) {
+    case SettingKind::flag:
+        return *setting.field.flag(options) ? "yes" : "no";
+    case SettingKind::number:
+        return std::to_string(*setting.field.number(options));
+    case SettingKind::key:
+        return key_name(*setting.field.number(options));
+    case SettingKind::button: {
+        const int button = *setting.field.number(options);
+        return button == NO_BUTTON ? BUTTON_NONE : std::to_string(button);
+    }
+    case SettingKind::text:
+        return *setting.field.text(options);
+    }
+    return "";
+}
+
+bool parse_whole_number(const std::string &text, int max, int &number)
+{
+    errno = 0;
+    char *end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value < 0 || value > max || !std::isdigit(static_cast<unsigned char>(text[0])))
+        return false;
+    number = static_cast<int>(value);
+    return true;
+}
+
+// Stores the value into the setting's variable; "" or what is wrong with it.
+std::string apply_value(const Setting &setting, const std::string &value, Options &options)
+{
+    switch (setting.kind) {
+    case SettingKind::flag: {
+        const std::string word = lower(value);
+        if (word == "yes" || word == "true" || word == "on" || word == "1")
+            *setting.field.flag(options) = true;
+        else if (word == "no" || word == "false" || word == "off" || word == "0")
+            *setting.field.flag(options) = false;
+        else
+            return "not yes or no";
+        return "";
+    }
+    case SettingKind::number:
+        if (!parse_whole_number(value, setting.max, *setting.field.number(options)))
+            return "not a whole number from 0 to " + std::to_string(setting.max);
+        return "";
+    case SettingKind::key: {
+        const int scancode = key_from_name(value);
+        if (!scancode)
+            return "no key has that name";
+        *setting.field.number(options) = scancode;
+        return "";
+    }
+    case SettingKind::button:
+        if (lower(value) == BUTTON_NONE)
+            *setting.field.number(options) = NO_BUTTON;
+        else if (!parse_whole_number(value, PAD_BUTTONS - 1, *setting.field.number(options)))
+            return "not a button number from 0 to " + std::to_string(PAD_BUTTONS - 1) + " or none";
+        return "";
+    case SettingKind::text:
+        *setting.field.text(options) = value;
+        return "";
+    }
+    return "";
+}
+
+const Setting *find_setting(const std::string &section, const std::string &name)
+{
+    for (const Setting &setting : settings_table)
+        if (lower(section) == setting.section && lower(name) == setting.name)
+            return &setting;
+    return nullptr;
+}
+
+// Reads the whole file; "" or why it cannot be read.
+std::string read_whole_file(const std::string &path, std::string &contents)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return std::strerror(errno);
+    if (S_ISDIR(info.st_mode))
+        return "it is a directory";
+    // A pipe or a device could keep the game waiting for ever.
+    if (!S_ISREG(info.st_mode))
+        return "it is not a regular file";
+    if (info.st_size > MAX_SETTINGS_BYTES)
+        return "it is larger than " + std::to_string(MAX_SETTINGS_BYTES) + " bytes";
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return std::strerror(errno);
+    char block[4096];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0 &&
+           contents.size() <= static_cast<std::size_t>(MAX_SETTINGS_BYTES))
+        contents.append(block, got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return failed ? "it cannot be read" : "";
+}
+
+// Collects the warnings of one reading, each naming the file.
+class Warnings {
+public:
+    explicit Warnings(const std::string &path) : path_(path) {}
+    void about(const Setting &setting, const std::string &value, const std::string &problem)
+    {
+        about(setting.section, setting.name, value, problem);
+    }
+    void about(const std::string &section, const std::string &name, const std::string &value,
+               const std::string &problem)
+    {
+        text_ += "tolbrint: " + path_ + ": [" + section + "] " + name + " = " + value + ": " + problem + "\n";
+    }
+    void about_file(const std::string &problem) { text_ += "tolbrint: " + path_ + ": " + problem + "\n"; }
+    const std::string &text() const { return text_; }
+
+private:
+    std::string path_;
+    std::string text_;
+};
+
+// The action whose key or button the setting holds, or -1.
+int bound_action(const Setting &setting)
+{
+    if (setting.kind != SettingKind::key && setting.kind != SettingKind::button)
+        return -1;
+    static Options scratch;
+    const int *field = setting.field.number(scratch);
+    const auto &bound = setting.kind == SettingKind::key ? scratch.bindings.keys : scratch.bindings.buttons;
+    return static_cast<int>(field - bound.data());
+}
+
+const Setting &binding_setting(SettingKind kind, int action)
+{
+    for (const Setting &setting : settings_table)
+        if (setting.kind == kind && bound_action(setting) == action)
+            return setting;
+    return settings_table[0]; // every action has both rows
+}
+
+// What the file wrote for each action's key or button, "" when it did not.
+using Written = std::array<std::string, ACTION_COUNT>;
+
+// Two actions on one key or button: the one the file set gives way (the
+// later one when the file set both) and goes back to its default, until no
+// two share one. Defaults never share, so this ends.
+void resolve_clashes(SettingKind kind, Options &options, const Options &defaults, Written &written,
+                     Warnings &warnings)
+{
+    const bool keys = kind == SettingKind::key;
+    auto &bound = keys ? options.bindings.keys : options.bindings.buttons;
+    const auto &fallback = keys ? defaults.bindings.keys : defaults.bindings.buttons;
+    for (bool clash = true; clash;) {
+        clash = false;
+        for (int a = 0; a < ACTION_COUNT && !clash; a++)
+            for (int b = a + 1; b < ACTION_COUNT && !clash; b++) {
+                if (bound[a] != bound[b] || bound[a] == NO_BUTTON)
+                    continue;
+                const int yielding = written[b].empty() ? a : b;
+                const int keeping = yielding == a ? b : a;
+                const Setting &setting = binding_setting(kind, yielding);
+                bound[yielding] = fallback[yielding];
+                warnings.about(setting, written[yielding],
+                               std::string("already the ") + (keys ? "key" : "button") + " of " +
+                                   binding_setting(kind, keeping).name + "; using " +
+                                   value_text(setting, options));
+                written[yielding].clear();
+                clash = true;
+            }
+    }
+}
+
+// Every entry of the file that no setting reads, named once.
+void warn_unknown_settings(Warnings &warnings)
+{
+    const char **sections = nullptr;
+    const char **entries = nullptr;
+    std::vector<std::string> section_names{""};
+    const int section_count = list_config_sections(&sections);
+    for (int i = 0; i < section_count; i++) {
+        std::string name = sections[i];
+        // Allegro hands sections back in their brackets.
+        if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
+            name = name.substr(1, name.size() - 2);
+        section_names.push_back(name);
+    }
+    std::vector<std::string> reported;
+    for (const std::string &section : section_names) {
+        const char *section_arg = section.empty() ? nullptr : section.c_str();
+        const int entry_count = list_config_entries(section_arg, &entries);
+        for (int i = 0; i < entry_count; i++) {
+            // Allegro matches names without regard to case.
+            const std::string seen = lower(section) + "\n" + lower(entries[i]);
+            if (find_setting(section, entries[i]) ||
+                std::find(reported.begin(), reported.end(), seen) != reported.end())
+                continue;
+            reported.push_back(seen);
+            warnings.about(section, entries[i], get_config_string(section_arg, entries[i], ""),
+                           "no such setting; ignored");
+        }
+    }
+    free_config_entries(&sections);
+    free_config_entries(&entries);
+}
+
+// Reads every setting the configuration holds into options.
+void apply_settings(Options &options, Warnings &warnings)
+{
+    const Options defaults = options;
+    Written keys_written, buttons_written;
+    for (const Setting &setting : settings_table) {
+        const char *raw = get_config_string(setting.section, setting.name, nullptr);
+        if (!raw)
+            continue;
+        const std::string value = raw;
+        const std::string problem = apply_value(setting, value, options);
+        if (!problem.empty()) {
+            warnings.about(setting, value, problem + "; using " + value_text(setting, options));
+            continue;
+        }
+        const int action = bound_action(setting);
+        if (setting.kind == SettingKind::key) {
+            int &scancode = options.bindings.keys[action];
+            if (is_modifier_key(scancode) && !is_held_only(static_cast<Action>(action))) {
+                scancode = defaults.bindings.keys[action];
+                warnings.about(setting, value,
+                               "a key that can only be held suits walk_fire alone; using " +
+                                   value_text(setting, options));
+                continue;
+            }
+            keys_written[action] = value;
+        } else if (setting.kind == SettingKind::button) {
+            buttons_written[action] = value;
+        }
+    }
+    resolve_clashes(SettingKind::key, options, defaults, keys_written, warnings);
+    resolve_clashes(SettingKind::button, options, defaults, buttons_written, warnings);
+    warn_unknown_settings(warnings);
+}
+
+// Text for a roff page: hyphens and backslashes are special there.
+std::string roff(const std::string &text)
+{
+    std::string escaped;
+    for (char c : text) {
+        if (c == '-' || c == '\\')
+            escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+} // namespace
+
+std::string default_settings_path()
+{
+    const char *config_home = std::getenv("XDG_CONFIG_HOME");
+    // Only an absolute path counts; anything else is ignored, as if unset.
+    if (config_home && config_home[0] == '/')
+        return std::string(config_home) + "/tolbrint/tolbrint.cfg";
+    const char *home = std::getenv("HOME");
+    if (home && home[0])
+        return std::string(home) + "/.config/tolbrint/tolbrint.cfg";
+    return "";
+}
+
+SettingsResult read_settings(const std::string &path, bool named, Options &options)
+{
+    SettingsResult result;
+    struct stat info;
+    if (path.empty() || (stat(path.c_str(), &info) != 0 && errno == ENOENT)) {
+        if (named) {
+            result.play = false;
+            result.exit_code = 2;
+            result.warnings = "tolbrint: " + path + ": cannot open the settings file: No such file or directory\n";
+        }
+        return result;
+    }
+    Warnings warnings(path);
+    std::string contents;
+    const std::string problem = read_whole_file(path, contents);
+    if (!problem.empty()) {
+        warnings.about_file("cannot read the settings file (" + problem + "); using the defaults");
+    } else {
+        // Data, not the file: Allegro writes a configuration file back at
+        // exit when anything changed it, and the game never writes this one.
+        if (contents.empty())
+            contents = "\n";
+        set_config_data(contents.data(), static_cast<int>(contents.size()));
+        apply_settings(options, warnings);
+    }
+    result.warnings = warnings.text();
+    return result;
+}
+
+std::string settings_text(const Options &options)
+{
+    Options copy = options;
+    std::string text = "# tolbrint settings. Lines starting with # are comments.\n";
+    std::string section;
+    for (const Setting &setting : settings_table) {
+        if (section != setting.section) {
+            section = setting.section;
+            text += "\n[" + section + "]\n";
+        }
+        text += "# " + std::string(setting.doc) + "\n";
+        const std::string value = value_text(setting, copy);
+        text += std::string(setting.name) + (value.empty() ? " =" : " = " + value) + "\n";
+    }
+    return text;
+}
+
+std::string settings_manual()
+{
+    Options defaults;
+    std::string text =
+        "[SETTINGS]\n"
+        ".B tolbrint\n"
+        "reads its settings from\n"
+        ".I $XDG_CONFIG_HOME/tolbrint/tolbrint.cfg\n"
+        "or, when XDG_CONFIG_HOME is unset,\n"
+        ".IR ~/.config/tolbrint/tolbrint.cfg ,\n"
+        "or from the file named with\n"
+        ".BR \\-\\-config .\n"
+        "The file is optional and the game never writes it;\n"
+        ".B tolbrint \\-\\-print\\-config\n"
+        "prints the settings in force in the file's format, a good start for one.\n"
+        "Options on the command line take precedence over the file.\n"
+        "A value the game cannot use, an unknown setting or two actions on one key\n"
+        "is named on standard error and the default is used.\n"
+        ".PP\n"
+        "Keys are named like Allegro's KEY_ constants without KEY_:\n"
+        "A to Z, 0 to 9, F1 to F12, LEFT, RIGHT, UP, DOWN, SPACE, ENTER, ESC, TAB,\n"
+        "LCONTROL, RCONTROL, LSHIFT, RSHIFT, ALT, PAUSE, 0_PAD to 9_PAD and so on.\n"
+        "Shift, Ctrl and Alt can only be held, so they suit walk_fire alone.\n"
+        "Gamepad buttons are numbers from 0, or none.\n"
+        "Flags are yes or no.\n";
+    std::string section;
+    for (const Setting &setting : settings_table) {
+        if (section != setting.section) {
+            section = setting.section;
+            text += ".SS [" + section + "]\n";
+        }
+        const std::string value = value_text(setting, defaults);
+        text += ".TP\n.B " + roff(setting.name) + "\n" + roff(setting.doc) + " Default: " +
+                (value.empty() ? "empty" : roff(value)) + ".\n";
+    }
+    return text;
 }

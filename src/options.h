@@ -1,16 +1,22 @@
 // The command line: `tolbrint [OPTIONS] [LEVEL]`. One table of options drives
 // both getopt_long and the --help text; adding an option is adding a row.
+// The settings file: one table of settings drives its reading, --print-config
+// and the settings section of the manual.
 #ifndef TOLBRINT_OPTIONS_H
 #define TOLBRINT_OPTIONS_H
 
 #include <optional>
 #include <string>
 
+#include "input.h"
+
+constexpr int MAX_VOLUME = 255;
+
 // What the player asked for. Fields start at the game's defaults; a settings
 // file may change them before the command line is read, and the command line
 // has the last word.
 struct Options {
-    enum class Action { Play, ShowHelp, ShowVersion };
+    enum class Action { Play, ShowHelp, ShowVersion, PrintConfig };
     Action action = Action::Play;
 
     int scale = 0;                    // 1..16; 0 chooses from the desktop's size
@@ -20,6 +26,12 @@ struct Options {
     bool skip_intro = false;          // straight to play, for level authors and tests
     std::optional<int> start_x;       // the hero's world x at the start, when not the level's own start
     bool from_menu = false;           // started from the desktop menu: side files go to the state directory
+    std::string config;               // --config: the settings file; "" reads the usual one
+
+    Bindings bindings = default_bindings(); // the keys and gamepad buttons of each action
+    bool gamepad = true;                    // play with a gamepad when one is plugged in
+    std::string joystick_device;            // the gamepad's device; "" lets the library look
+    int volume = MAX_VOLUME;                // sound volume, 0 to MAX_VOLUME
 };
 
 // --start-x takes a world x at most this far from 0, well inside the range
@@ -46,5 +58,31 @@ ParseResult parse_options(int argc, char **argv, Options &options);
 
 // The usage text that --help prints.
 std::string usage_text();
+
+// $XDG_CONFIG_HOME/tolbrint/tolbrint.cfg, or ~/.config/tolbrint/tolbrint.cfg
+// when XDG_CONFIG_HOME is unset; "" when neither it nor HOME is set.
+std::string default_settings_path();
+
+// What reading the settings file came to: warnings (one line each) for what
+// was ignored; play is false, with exit code 2, only when a file the player
+// named with --config does not exist.
+struct SettingsResult {
+    bool play = true;
+    int exit_code = 0;
+    std::string warnings;
+};
+
+// Reads the settings file at path into options with Allegro's configuration
+// functions, which need Allegro installed (any system driver). The file's
+// text stays Allegro's configuration, where the joystick driver finds its
+// device. A missing file is no error unless named is set.
+SettingsResult read_settings(const std::string &path, bool named, Options &options);
+
+// The settings in force, in the settings file's own format, with a comment
+// on each; what --print-config prints. It reads back to the same settings.
+std::string settings_text(const Options &options);
+
+// The settings file described for the manual page (help2man include format).
+std::string settings_manual();
 
 #endif

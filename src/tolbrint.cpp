@@ -71,31 +71,42 @@ void request_close()
 
 bool wait_for_key()
 {
-    while (!keypressed()) {
+    poll_system_keys();
+    while (!action_waiting()) {
         if (window_closed)
             return false;
-        poll_system_keys();
         rest(5);
+        poll_system_keys();
     }
-    readkey();
+    take_action();
     return true;
 }
 
 bool wait_for_new_key()
 {
     clear_keybuf();
+    gamepad().clear_presses();
     std::array<bool, KEY_MAX> held_before{};
     for (int k = 0; k < KEY_MAX; k++)
         held_before[k] = key[k];
+    ActionSet pad_held_before = gamepad().held();
     for (;;) {
         if (window_closed)
             return false;
         poll_system_keys();
         for (int k = 0; k < KEY_MAX; k++)
             held_before[k] = held_before[k] && key[k];
+        pad_held_before &= gamepad().held();
         if (keypressed()) {
             const int scancode = readkey() >> 8;
             if (scancode <= 0 || scancode >= KEY_MAX || !held_before[scancode])
+                return true;
+        }
+        // A held button's repeats are not a new press; a button no action
+        // uses presses as Action::none.
+        while (gamepad().press_waiting()) {
+            const Action action = gamepad().take_press();
+            if (action == Action::none || !pad_held_before[static_cast<int>(action)])
                 return true;
         }
         rest(5);
@@ -300,11 +311,11 @@ void stay_paused()
     present();
     while (pause_wanted() && !QUIT && !window_closed) {
         poll_system_keys();
-        while (keypressed()) {
-            const SystemAction action = system_action(readkey() >> 8, key_shifts);
-            if (action == SystemAction::Pause)
+        while (action_waiting()) {
+            const Action action = take_action();
+            if (action == Action::pause)
                 paused_by_player = false;
-            else if (action == SystemAction::Quit)
+            else if (action == Action::quit)
                 QUIT = true;
         }
         rest(5);
@@ -328,7 +339,7 @@ void jump(Level &level, Zarn &)
 
 bool walking_allowed()
 {
-    return !key[KEY_LCONTROL] && !key[KEY_UP];
+    return !action_held(Action::walk_fire) && !action_held(Action::up);
 }
 
 void walk_left(Level &level, Zarn &zarn)
@@ -349,39 +360,44 @@ void walk_right(Level &level, Zarn &zarn)
     zarn.translate(step_x, step_y);
 }
 
-struct KeyAction {
-    int scancode;
+// What each action does in play; the key or button that asks for it is the
+// input module's business.
+struct ActionHandler {
+    Action action;
     void (*act)(Level &, Zarn &);
 };
 
-const KeyAction key_actions[] = {
-    {KEY_D, [](Level &, Zarn &zarn) { zarn.firegun(); }},
-    {KEY_X, jump},
-    {KEY_LEFT, walk_left},
-    {KEY_RIGHT, walk_right},
-    {KEY_UP, [](Level &level, Zarn &zarn) { level.portal_handler(zarn); }},
-    {KEY_F5, reload_key},
+const ActionHandler action_handlers[] = {
+    {Action::quit, [](Level &, Zarn &) { QUIT = true; }},
+    {Action::pause, [](Level &, Zarn &) { request_pause(); }},
+    {Action::fire, [](Level &, Zarn &zarn) { zarn.firegun(); }},
+    {Action::jump, jump},
+    {Action::left, walk_left},
+    {Action::right, walk_right},
+    {Action::up, [](Level &level, Zarn &zarn) { level.portal_handler(zarn); }},
+    {Action::reload, reload_key},
 };
 
-// Walking while firing: held keys, tested after every key read.
+// Walking while firing: held actions, tested after every press taken.
 struct HeldCombination {
-    int arrow;
+    Action direction;
     bool needs_up;
     int step_x;
     int aim_up;
 };
 
 const HeldCombination held_combinations[] = {
-    {KEY_RIGHT, false, STEP, 0},
-    {KEY_LEFT, false, -STEP, 0},
-    {KEY_RIGHT, true, STEP, 1},
-    {KEY_LEFT, true, -STEP, 1},
+    {Action::right, false, STEP, 0},
+    {Action::left, false, -STEP, 0},
+    {Action::right, true, STEP, 1},
+    {Action::left, true, -STEP, 1},
 };
 
 void walk_while_firing(Level &level, Zarn &zarn)
 {
     for (const HeldCombination &combination : held_combinations) {
-        if (!key[combination.arrow] || !key[KEY_LCONTROL] || bool(key[KEY_UP]) != combination.needs_up)
+        if (!action_held(combination.direction) || !action_held(Action::walk_fire) ||
+            action_held(Action::up) != combination.needs_up)
             continue;
         if (combination.step_x > 0)
             right_translate(level, zarn);
@@ -424,7 +440,7 @@ void game_loop(Level &level, Zarn &zarn)
             present();
         rest(1);
         zarn.standstill();
-        if (keypressed())
+        if (action_waiting())
             game_loop_helper(level, zarn);
     }
 }
@@ -442,19 +458,19 @@ void game_pass(Level &level, Zarn &zarn)
 
 void game_loop_helper(Level &level, Zarn &zarn)
 {
-    dispatch_key(level, zarn, readkey() >> 8);
+    dispatch_action(level, zarn, take_action());
 }
 
 void dispatch_key(Level &level, Zarn &zarn, int scancode)
 {
-    switch (system_action(scancode, key_shifts)) {
-    case SystemAction::Quit: QUIT = true; break;
-    case SystemAction::Pause: request_pause(); break;
-    default: break;
-    }
-    for (const KeyAction &action : key_actions)
-        if (action.scancode == scancode)
-            action.act(level, zarn);
+    dispatch_action(level, zarn, key_action(scancode, key_shifts));
+}
+
+void dispatch_action(Level &level, Zarn &zarn, Action action)
+{
+    for (const ActionHandler &handler : action_handlers)
+        if (handler.action == action)
+            handler.act(level, zarn);
     walk_while_firing(level, zarn);
 }
 
@@ -476,20 +492,50 @@ void reset_view_and_hero()
     shift_x = shift_y = shift_xs = shift_ys = 0;
 }
 
+// The settings file, then the command line over it. False, with the exit
+// code, when the game should not go on.
+bool read_settings_and_options(int argc, char **argv, const Options &command_line, Options &options,
+                               int &exit_code)
+{
+    const bool named = !command_line.config.empty();
+    const SettingsResult settings =
+        read_settings(named ? command_line.config : default_settings_path(), named, options);
+    std::fputs(settings.warnings.c_str(), stderr);
+    exit_code = settings.exit_code;
+    if (!settings.play)
+        return false;
+    parse_options(argc, argv, options);
+    return true;
+}
+
 } // namespace
 
 int game_main(int argc, char **argv)
 {
-    Options options;
-    const ParseResult parsed = parse_options(argc, argv, options);
+    Options command_line;
+    const ParseResult parsed = parse_options(argc, argv, command_line);
     std::fputs(parsed.out.c_str(), stdout);
     std::fputs(parsed.err.c_str(), stderr);
-    if (!parsed.play)
+    const bool print_config = command_line.action == Options::Action::PrintConfig;
+    if (!parsed.err.empty() || (!parsed.play && !print_config))
         return parsed.exit_code;
     std::string side_files_problem;
     if (options.from_menu && !keep_side_files_in_state_dir(side_files_problem))
         std::fprintf(stderr, "tolbrint: cannot keep the side files in the state directory: %s\n",
                      side_files_problem.c_str());
+
+    // The settings are read with the library's configuration functions;
+    // printing them needs no display.
+    if (print_config) {
+        if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)
+            return 1;
+        Options options;
+        int exit_code = 0;
+        if (!read_settings_and_options(argc, argv, command_line, options, exit_code))
+            return exit_code;
+        std::fputs(settings_text(options).c_str(), stdout);
+        return 0;
+    }
 
     reset_view_and_hero();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -500,11 +546,17 @@ int game_main(int argc, char **argv)
                      allegro_error);
         return 1;
     }
+    Options options;
+    int exit_code = 0;
+    if (!read_settings_and_options(argc, argv, command_line, options, exit_code))
+        return exit_code;
+    use_bindings(options.bindings);
     if (install_keyboard() != 0) {
         report_failure(std::string("cannot use the keyboard: ") + allegro_error);
         return 1;
     }
     install_timer();
+    start_gamepad(options.gamepad);
 
     // Pictures stay in the datafile's 8-bit palette colours.
     set_color_conversion(COLORCONV_NONE);

@@ -15,6 +15,7 @@
 #include "datafile.h"
 #include "display.h"
 #include "eweapon.h"
+#include "input.h"
 #include "zarnbullet.h"
 
 class Level;
@@ -88,7 +89,7 @@ void left_translate(Level &level, Zarn &zarn);
 bool close_requested();
 void request_close();
 
-// Waits for a key press and takes it from the buffer; returns false instead
+// Waits for a key or gamepad press and takes it; returns false instead
 // when the window is closed.
 bool wait_for_key();
 // The same for a key pressed from now on: keys already in the buffer, and
@@ -107,8 +108,12 @@ void begin_level(Level &level, Zarn &zarn);
 // gravity and landing, the level's update and drawing, bullets, hero.
 void game_pass(Level &level, Zarn &zarn);
 void game_loop(Level &level, Zarn &zarn);
+// Takes one waiting key or gamepad press and dispatches it.
 void game_loop_helper(Level &level, Zarn &zarn);
-// Acts on one key's scancode, then on the held walk-and-fire combinations.
+// Acts on one action, then on the held walk-and-fire combinations, which act
+// whatever the action was.
+void dispatch_action(Level &level, Zarn &zarn, Action action);
+// dispatch_action for the action a key press asks for under the bindings.
 void dispatch_key(Level &level, Zarn &zarn, int scancode);
 
 // The whole program: start-up, intro, play and shutdown. Returns the exit code.

@@ -7,6 +7,7 @@
 #include <thread>
 #include <memory>
 
+#include "display.h"
 #include "headless.h"
 #include "scratch_test.h"
 #include "level.h"
@@ -278,6 +279,131 @@ TEST_F(Play, CtrlUpAndLeftWalkOneStepFiringUpwards)
     dispatch_key(*level, *zarn, KEY_LEFT);
     EXPECT_EQ(global_x, -2);
     EXPECT_EQ(zarnbullets.size(), 1u);
+}
+
+// Keys moved by the settings for every action: the old keys do nothing, and
+// the new ones do all the old ones did, held combinations included.
+class Remapped : public Play {
+protected:
+    void SetUp() override
+    {
+        Play::SetUp();
+        Bindings moved = default_bindings();
+        const std::pair<Action, int> keys[] = {
+            {Action::left, KEY_A}, {Action::right, KEY_S},     {Action::up, KEY_W},    {Action::jump, KEY_SPACE},
+            {Action::fire, KEY_F}, {Action::walk_fire, KEY_RSHIFT}, {Action::quit, KEY_Q}};
+        for (const auto &[action, scancode] : keys)
+            moved.keys[static_cast<int>(action)] = scancode;
+        use_bindings(moved);
+    }
+    void TearDown() override
+    {
+        use_bindings(default_bindings());
+        gamepad() = Gamepad({660, 40});
+        Play::TearDown();
+    }
+};
+
+TEST_F(Remapped, NewKeysWalkJumpFireAndQuit)
+{
+    load(LevelPlan());
+    for (int old_key : {KEY_RIGHT, KEY_LEFT, KEY_X, KEY_D, KEY_ESC})
+        dispatch_key(*level, *zarn, old_key);
+    EXPECT_EQ(global_x, 0);
+    EXPECT_FALSE(zarnjump);
+    EXPECT_TRUE(zarnbullets.empty());
+    EXPECT_FALSE(QUIT);
+
+    dispatch_key(*level, *zarn, KEY_S);
+    EXPECT_EQ(global_x, 2);
+    dispatch_key(*level, *zarn, KEY_A);
+    dispatch_key(*level, *zarn, KEY_A);
+    EXPECT_EQ(global_x, -2);
+    dispatch_key(*level, *zarn, KEY_F);
+    EXPECT_EQ(zarnbullets.size(), 1u);
+    dispatch_key(*level, *zarn, KEY_SPACE);
+    EXPECT_TRUE(zarnjump);
+    EXPECT_EQ(shift_ys, -4);
+    dispatch_key(*level, *zarn, KEY_Q);
+    EXPECT_TRUE(QUIT);
+}
+
+TEST_F(Remapped, HeldCombinationsUseTheNewKeys)
+{
+    load(LevelPlan());
+    key[KEY_W] = 1;
+    dispatch_key(*level, *zarn, KEY_S);
+    EXPECT_EQ(global_x, 0) << "the new right key with the new up key held moves nothing";
+    key[KEY_W] = 0;
+
+    // The old walk-fire and arrow keys held: nothing.
+    key[KEY_LCONTROL] = key[KEY_RIGHT] = 1;
+    dispatch_key(*level, *zarn, KEY_F);
+    EXPECT_EQ(global_x, 0);
+    ASSERT_EQ(zarnbullets.size(), 1u) << "only the shot of F";
+    key[KEY_LCONTROL] = key[KEY_RIGHT] = 0;
+
+    // The new ones held: level, then diagonally upwards.
+    key[KEY_RSHIFT] = key[KEY_S] = 1;
+    dispatch_key(*level, *zarn, KEY_S);
+    EXPECT_EQ(global_x, 2) << "walk-fire held: the step of the combination only";
+    ASSERT_EQ(zarnbullets.size(), 2u);
+    EXPECT_EQ(zarnbullets[1].dy, 0);
+    key[KEY_W] = 1;
+    dispatch_key(*level, *zarn, KEY_W);
+    EXPECT_EQ(global_x, 4);
+    ASSERT_EQ(zarnbullets.size(), 3u);
+    EXPECT_EQ(zarnbullets[2].dy, -2) << "walk-fire, up and right held fire diagonally";
+}
+
+TEST_F(Remapped, TheNewUpKeyEntersATent)
+{
+    LevelPlan plan;
+    plan.portal = "-10 180 false tent 0 HELLO BREAK1\nBREAK\n";
+    load(plan);
+    BITMAP *page = game_frame();
+    clear_bitmap(page);
+    // A gamepad press waits, so the tent's wait for a key returns at once.
+    gamepad().update(PadState(), bindings_in_force(), 0);
+    PadState jump_button;
+    jump_button.buttons[0] = true;
+    gamepad().update(jump_button, bindings_in_force(), 1);
+
+    dispatch_key(*level, *zarn, KEY_UP);
+    EXPECT_TRUE(gamepad().press_waiting()) << "the old up key enters no tent";
+    dispatch_key(*level, *zarn, KEY_W);
+    EXPECT_FALSE(gamepad().press_waiting()) << "the tent waited for the press";
+    EXPECT_GT(headless::count_colour(page, headless::entry_colour(38)), 0) << "the tent's backdrop";
+}
+
+// The gamepad drives the same dispatch: its presses are actions, and what it
+// holds counts as held.
+TEST_F(Play, GamepadPressesAndHeldButtonsDriveTheDispatch)
+{
+    load(LevelPlan());
+    const Bindings defaults = default_bindings();
+    PadState pad;
+    pad.buttons[0] = true; // jump
+    gamepad().update(pad, defaults, 0);
+    ASSERT_TRUE(gamepad().press_waiting());
+    dispatch_action(*level, *zarn, gamepad().take_press());
+    EXPECT_TRUE(zarnjump);
+    zarnjump = false;
+
+    pad.buttons[0] = false;
+    pad.buttons[2] = true; // walk-fire
+    pad.right = true;
+    pad.up = true;
+    gamepad().update(pad, defaults, 10);
+    std::vector<Action> presses;
+    while (gamepad().press_waiting())
+        presses.push_back(gamepad().take_press());
+    EXPECT_EQ(presses, (std::vector<Action>{Action::right, Action::up}));
+    dispatch_action(*level, *zarn, Action::right);
+    EXPECT_EQ(global_x, 2) << "only the combination's step: walk-fire is held";
+    ASSERT_EQ(zarnbullets.size(), 1u);
+    EXPECT_EQ(zarnbullets[0].dy, -2) << "stick up, right and walk-fire fire diagonally";
+    gamepad() = Gamepad({660, 40});
 }
 
 TEST_F(Play, SpentBulletsGoBeforeDrawingAndTheNextOneStillMoves)

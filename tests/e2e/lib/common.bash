@@ -20,6 +20,10 @@ printf '%s\n' "\$@" >>"$WORK/messagebox"
 STUB
 chmod +x "$WORK/bin/xmessage"
 export PATH="$WORK/bin:$PATH"
+# The player's own settings file stays out of the tests: the game looks for
+# one under the scratch directory, where a test may write it.
+export XDG_CONFIG_HOME="$WORK/config"
+SETTINGS_FILE="$XDG_CONFIG_HOME/tolbrint/tolbrint.cfg"
 
 # A failure ends the test even when it happens inside $(...) or a pipeline,
 # where exit alone would end only the subshell: the subshell signals the
@@ -303,14 +307,14 @@ tent_text_shown() {
     [ "${bright%.*}" -gt 10 ]
 }
 
-# Press the intro's key (every second: one pressed before the window takes
+# Press the intro's key ($INTRO_KEY, space by default) every second (one pressed before the window takes
 # input is lost; keys typed early wait in the buffer) and take a screenshot;
 # true once play has begun.
 press_until_play() {
     local now
     now=$(now_ms)
     if [ $((now - ${LAST_PRESS:-0})) -ge 1000 ]; then
-        key space
+        key "${INTRO_KEY:-space}"
         LAST_PRESS=$now
     fi
     expect_running "the game, before play began,"
