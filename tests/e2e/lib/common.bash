@@ -307,9 +307,9 @@ tent_text_shown() {
     [ "${bright%.*}" -gt 10 ]
 }
 
-# Press the intro's key ($INTRO_KEY, space by default) every second (one pressed before the window takes
-# input is lost; keys typed early wait in the buffer) and take a screenshot;
-# true once play has begun.
+# Press the intro's key ($INTRO_KEY, space by default) every second (one
+# pressed before the window takes input is lost; keys typed early wait in the
+# buffer) and take a screenshot; true once play has begun.
 press_until_play() {
     local now
     now=$(now_ms)
