@@ -520,7 +520,7 @@ int game_main(int argc, char **argv)
     if (!parsed.err.empty() || (!parsed.play && !print_config))
         return parsed.exit_code;
     std::string side_files_problem;
-    if (options.from_menu && !keep_side_files_in_state_dir(side_files_problem))
+    if (command_line.from_menu && !keep_side_files_in_state_dir(side_files_problem))
         std::fprintf(stderr, "tolbrint: cannot keep the side files in the state directory: %s\n",
                      side_files_problem.c_str());
 
