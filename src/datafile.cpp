@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "tolbrint.h"
 
@@ -23,13 +26,18 @@
 
 namespace {
 
-// What the game needs of each datafile entry it reads.
+// What the game needs of each datafile entry it reads. Every picture is
+// 8-bit, drawn with the game's palette; a font the game writes with its own
+// colours (the title's credit lines) must be a colour font.
+enum FontNeed { ANY_FONT, COLOUR_FONT };
+
 struct EntryNeed {
     int first;
     int last;
     int type;
     int min_w;
     int min_h;
+    FontNeed font = ANY_FONT;
 };
 
 constexpr int ANY = 0;
@@ -41,12 +49,14 @@ const EntryNeed datafile_contract[] = {
     {22, 28, DAT_RLE_SPRITE, ANY, ANY},   {31, 34, DAT_RLE_SPRITE, ANY, ANY},
     {37, 37, DAT_BITMAP, 75, 100},        {38, 38, DAT_BITMAP, 320, 200},
     {48, 61, DAT_RLE_SPRITE, ANY, ANY},   {62, 62, DAT_FONT, ANY, ANY},
-    {65, 65, DAT_FONT, ANY, ANY},         {70, 73, DAT_RLE_SPRITE, ANY, ANY},
+    {65, 65, DAT_FONT, ANY, ANY, COLOUR_FONT}, {70, 73, DAT_RLE_SPRITE, ANY, ANY},
     {79, 81, DAT_RLE_SPRITE, ANY, ANY},   {85, 85, DAT_RLE_SPRITE, ANY, ANY},
     {91, 92, DAT_RLE_SPRITE, ANY, ANY},   {100, 100, DAT_PALETTE, ANY, ANY},
     {104, 109, DAT_RLE_SPRITE, ANY, ANY}, {116, 116, DAT_RLE_SPRITE, ANY, ANY},
     {118, 122, DAT_RLE_SPRITE, ANY, ANY},
 };
+
+constexpr int GAME_DEPTH = 8;
 
 const char *type_name(int type)
 {
@@ -166,7 +176,9 @@ std::string datafile_problem(const DATAFILE *datafile)
 // ---------------------------------------------------------------------------
 // The datafile's structure, checked before Allegro reads it: Allegro trusts
 // every size and count in the file, so a damaged file could make it allocate
-// absurd amounts, read past its buffers or draw past a sprite's lines.
+// absurd amounts, read past its buffers or draw past a sprite's lines. The
+// check accepts what Allegro reads correctly: pictures of every depth, fonts
+// of every kind, objects compressed on their own or the whole file packed.
 
 namespace {
 
@@ -188,12 +200,13 @@ struct Unreadable {
 [[noreturn]] void malformed(const std::string &problem) { throw Malformed{problem}; }
 [[noreturn]] void unreadable(const char *doing) { throw Unreadable{std::string(doing) + ": " + std::strerror(errno)}; }
 
-std::string bytes_text(std::size_t count)
+std::string bytes_text(std::uint64_t count)
 {
     return std::to_string(count) + (count == 1 ? " byte" : " bytes");
 }
 
-// Big-endian fields of one stretch of the file, never read past its end.
+// Fields of one stretch of the file, never read past its end. Allegro writes
+// most numbers big-endian, but the runs of deep RLE sprites little-endian.
 class DatBytes {
 public:
     DatBytes(const unsigned char *data, std::size_t size) : data_(data), size_(size) {}
@@ -206,6 +219,15 @@ public:
     int i16(const std::string &what) { return static_cast<std::int16_t>(u16(what)); }
     unsigned u8(const std::string &what) { return static_cast<unsigned>(field(1, what)); }
 
+    std::uint32_t little_endian(int width, const std::string &what)
+    {
+        const std::uint64_t big = field(width, what);
+        std::uint32_t value = 0;
+        for (int i = 0; i < width; i++)
+            value |= static_cast<std::uint32_t>((big >> (8 * (width - 1 - i))) & 0xFF) << (8 * i);
+        return value;
+    }
+
     bool next_u32_is(std::uint32_t value) const
     {
         if (left() < 4)
@@ -215,15 +237,17 @@ public:
     }
 
     // The next count bytes as a stretch of their own.
-    DatBytes take(std::size_t count, const std::string &what)
+    DatBytes take(std::uint64_t count, const std::string &what)
     {
         if (count > left())
             malformed(what + " needs " + bytes_text(count) + " but only " + bytes_text(left()) +
                       " follow");
-        DatBytes part(data_ + at_, count);
-        at_ += count;
+        DatBytes part(data_ + at_, static_cast<std::size_t>(count));
+        at_ += static_cast<std::size_t>(count);
         return part;
     }
+
+    const unsigned char *data() const { return data_ + at_; }
 
     void expect_end(const std::string &what) const
     {
@@ -247,13 +271,34 @@ private:
     std::size_t at_ = 0;
 };
 
-void check_entries(DatBytes &in, const std::string &prefix, int depth);
+// What the check learns of one top-level entry: its type and the colour
+// depth its pixels are stored in (MONO for a font of one colour, 0 when the
+// entry holds no pixels). Allegro converts some depths as it loads, so only
+// the file tells what the artist made.
+struct StoredEntry {
+    std::uint32_t type;
+    int depth;
+};
 
-void check_nested_datafile(DatBytes &in, const std::string &where, int depth)
+constexpr int MONO = 1;
+
+// The walk through the file: how deep in nested datafiles it is, and how
+// many bytes objects compressed on their own may still unpack to.
+struct Walk {
+    int nesting;
+    std::size_t unpack_allowance;
+};
+
+std::vector<StoredEntry> check_entries(DatBytes &in, const std::string &prefix, Walk &walk);
+
+int check_nested_datafile(DatBytes &in, const std::string &where, Walk &walk)
 {
-    if (depth >= DEEPEST_NESTING)
+    if (walk.nesting >= DEEPEST_NESTING)
         malformed(where + " nests datafiles more than " + std::to_string(DEEPEST_NESTING) + " deep");
-    check_entries(in, where + ".", depth + 1);
+    walk.nesting++;
+    check_entries(in, where + ".", walk);
+    walk.nesting--;
+    return 0;
 }
 
 // Bytes per pixel by stored colour depth; -32 marks 32-bit pixels with alpha.
@@ -271,52 +316,102 @@ int bytes_per_pixel(int bits, const std::string &where)
     malformed(where + " has a colour depth of " + std::to_string(bits) + " bits");
 }
 
-void check_bitmap(DatBytes &in, const std::string &where, int)
-{
-    const int bytes = bytes_per_pixel(in.i16(where + "'s colour depth"), where);
-    const std::uint64_t w = in.u16(where + "'s width");
-    const std::uint64_t h = in.u16(where + "'s height");
-    if (in.left() != w * h * static_cast<std::uint64_t>(bytes))
-        malformed(where + " is " + std::to_string(w) + " x " + std::to_string(h) + " pixels, which take " +
-                  bytes_text(w * h * static_cast<std::uint64_t>(bytes)) + ", but it holds " +
-                  bytes_text(in.left()));
-}
-
-// Every line is runs of opaque pixels (a positive count, then the pixels) and
-// transparent gaps (a negative count), ended by a zero; the runs of a line
-// never reach beyond the sprite's width, since the drawer does not clip them.
-void check_rle_sprite(DatBytes &in, const std::string &where, int)
+int check_bitmap(DatBytes &in, const std::string &where, Walk &)
 {
     const int bits = in.i16(where + "'s colour depth");
-    if (bits != 8)
-        malformed(where + " is an RLE sprite of " + std::to_string(bits) +
-                  "-bit colour; the game's sprites are 8-bit");
+    const std::uint64_t bytes = static_cast<std::uint64_t>(bytes_per_pixel(bits, where));
+    const std::uint64_t w = in.u16(where + "'s width");
+    const std::uint64_t h = in.u16(where + "'s height");
+    if (in.left() != w * h * bytes)
+        malformed(where + " is " + std::to_string(w) + " x " + std::to_string(h) + " pixels, which take " +
+                  bytes_text(w * h * bytes) + ", but it holds " + bytes_text(in.left()));
+    return std::abs(bits);
+}
+
+// How the lines of an RLE sprite are stored at each depth. A count is a
+// signed number: positive for a run of opaque pixels, which follow it,
+// negative for a transparent gap. 8-bit sprites end a line with a count of
+// zero; deeper ones with a marker colour, and keep every count and pixel in
+// a unit of 2 or 4 bytes in memory, while the file stores pixels packed.
+struct RleFormat {
+    int bits;
+    int count_bytes; // in the file, and the unit in memory
+    int pixel_bytes; // in the file
+    std::uint32_t end_of_line;
+};
+const RleFormat rle_formats[] = {
+    {8, 1, 1, 0},          {15, 2, 2, 0xF81F},    {16, 2, 2, 0xF81F},
+    {24, 4, 3, 0xFF00FF},  {32, 4, 3, 0xFF00FF},  {-32, 4, 4, 0xFF00FF},
+};
+
+const RleFormat &rle_format(int bits, const std::string &where)
+{
+    for (const RleFormat &format : rle_formats)
+        if (format.bits == bits)
+            return format;
+    malformed(where + " is an RLE sprite of " + std::to_string(bits) + "-bit colour");
+}
+
+std::int64_t signed_count(std::uint32_t raw, int bytes)
+{
+    const int unused_bits = 32 - 8 * bytes;
+    return static_cast<std::int32_t>(raw << unused_bits) >> unused_bits;
+}
+
+// The runs of a line never reach beyond the sprite's width, since the
+// drawers trust them. Returns the units the lines take in memory.
+std::uint64_t check_rle_lines(DatBytes &in, const RleFormat &format, unsigned w, unsigned h,
+                              const std::string &where)
+{
+    std::uint64_t units = 0;
+    for (unsigned line = 0; line < h; line++) {
+        const std::string line_name = where + "'s line " + std::to_string(line);
+        std::uint64_t filled = 0;
+        for (std::uint32_t raw = in.little_endian(format.count_bytes, line_name); raw != format.end_of_line;
+             raw = in.little_endian(format.count_bytes, line_name)) {
+            const std::int64_t run = signed_count(raw, format.count_bytes);
+            const std::uint64_t pixels = static_cast<std::uint64_t>(run > 0 ? run : -run);
+            filled += pixels;
+            if (filled > w)
+                malformed(line_name + " runs past the sprite's width of " + std::to_string(w));
+            units++;
+            if (run > 0) {
+                in.take(pixels * static_cast<std::uint64_t>(format.pixel_bytes), line_name);
+                units += pixels;
+            }
+        }
+        units++; // the end of the line
+    }
+    return units;
+}
+
+// Allegro allocates the data size the file gives and fills it with the lines
+// as it reads them, so the two must agree.
+int check_rle_sprite(DatBytes &in, const std::string &where, Walk &)
+{
+    const int bits = in.i16(where + "'s colour depth");
+    const RleFormat &format = rle_format(bits, where);
     const unsigned w = in.u16(where + "'s width");
     const unsigned h = in.u16(where + "'s height");
     const std::uint32_t size = in.u32(where + "'s data size");
-    if (size != in.left())
+    if (format.bits == 8 && size != in.left())
         malformed(where + "'s data size says " + bytes_text(size) + " but it holds " + bytes_text(in.left()));
-    for (unsigned line = 0; line < h; line++) {
-        const std::string line_name = where + "'s line " + std::to_string(line);
-        unsigned filled = 0;
-        for (int run = static_cast<signed char>(in.u8(line_name)); run != 0;
-             run = static_cast<signed char>(in.u8(line_name))) {
-            filled += static_cast<unsigned>(run > 0 ? run : -run);
-            if (filled > w)
-                malformed(line_name + " runs past the sprite's width of " + std::to_string(w));
-            if (run > 0)
-                in.take(static_cast<std::size_t>(run), line_name);
-        }
-    }
+    const std::uint64_t in_memory = check_rle_lines(in, format, w, h, where) *
+                                    static_cast<std::uint64_t>(format.count_bytes);
     in.expect_end(where);
+    if (size != in_memory)
+        malformed(where + "'s data size says " + bytes_text(size) + " but its lines take " +
+                  bytes_text(in_memory));
+    return std::abs(bits);
 }
 
-void check_palette(DatBytes &in, const std::string &where, int)
+int check_palette(DatBytes &in, const std::string &where, Walk &)
 {
     const std::size_t needed = PAL_SIZE * 4;
     if (in.left() != needed)
         malformed(where + " is a palette of " + bytes_text(in.left()) + "; a palette takes " +
                   bytes_text(needed));
+    return 0;
 }
 
 // The fonts of old datafiles: 95 characters from the space on.
@@ -325,21 +420,31 @@ constexpr unsigned FIXED_8_FONT = 8;
 constexpr unsigned FIXED_16_FONT = 16;
 constexpr unsigned PROPORTIONAL_FONT = 0xFFFF; // stored as -1
 constexpr unsigned RANGES_FONT = 0;
-constexpr unsigned MONO_GLYPHS = 1;
-constexpr unsigned COLOUR_GLYPHS = 8;
 
-void check_glyph(DatBytes &in, const std::string &where, bool mono)
+// The depth byte of a character range: 1 and 255 mark a mono range, 0 an
+// 8-bit colour range (as older Allegro versions and dat write it), anything
+// else a colour range of that depth, whose glyphs Allegro reads like bitmaps.
+int range_depth(unsigned stored, const std::string &where)
 {
-    const std::size_t w = in.u16(where + "'s width");
-    const std::size_t h = in.u16(where + "'s height");
-    in.take(mono ? (w + 7) / 8 * h : w * h, where);
+    if (stored == 1 || stored == 255)
+        return MONO;
+    const int depth = stored == 0 ? 8 : static_cast<int>(stored);
+    bytes_per_pixel(depth, where);
+    return depth;
 }
 
-void check_font_range(DatBytes &in, const std::string &where)
+void check_glyph(DatBytes &in, const std::string &where, int depth)
 {
-    const unsigned mono = in.u8(where + "'s glyph format");
-    if (mono != MONO_GLYPHS && mono != COLOUR_GLYPHS)
-        malformed(where + " has glyph format " + std::to_string(mono) + " (1 or 8 expected)");
+    const std::uint64_t w = in.u16(where + "'s width");
+    const std::uint64_t h = in.u16(where + "'s height");
+    const std::uint64_t bytes =
+        depth == MONO ? (w + 7) / 8 * h : w * h * static_cast<std::uint64_t>(bytes_per_pixel(depth, where));
+    in.take(bytes, where);
+}
+
+int check_font_range(DatBytes &in, const std::string &where)
+{
+    const int depth = range_depth(in.u8(where + "'s colour depth"), where);
     const int first = in.i32(where + "'s first character");
     const int last = in.i32(where + "'s last character");
     if (first < 0 || last < first)
@@ -348,30 +453,49 @@ void check_font_range(DatBytes &in, const std::string &where)
     if (glyphs > in.left() / 4)
         malformed(where + " claims " + std::to_string(glyphs) + " characters in " + bytes_text(in.left()));
     for (std::uint64_t i = 0; i < glyphs; i++)
-        check_glyph(in, where + "'s character " + std::to_string(first + i), mono == MONO_GLYPHS);
+        check_glyph(in, where + "'s character " + std::to_string(first + i), depth);
+    return depth;
 }
 
-void check_font(DatBytes &in, const std::string &where, int)
+// Allegro keeps a font's ranges in one list drawn by one kind of drawer, so
+// mono and colour ranges in one font would be drawn as the wrong kind.
+int check_ranges_font(DatBytes &in, const std::string &where)
+{
+    const unsigned ranges = in.u16(where + "'s number of character ranges");
+    if (ranges == 0)
+        malformed(where + " is a font without characters");
+    int font_depth = 0;
+    for (unsigned range = 0; range < ranges; range++) {
+        const std::string range_name = where + "'s character range " + std::to_string(range);
+        const int depth = check_font_range(in, range_name);
+        if (font_depth != 0 && (depth == MONO) != (font_depth == MONO))
+            malformed(range_name + " is " + (depth == MONO ? "mono" : "in colour") + " but the range before is " +
+                      (font_depth == MONO ? "mono" : "in colour"));
+        font_depth = std::max(font_depth, depth);
+    }
+    return font_depth;
+}
+
+int check_font(DatBytes &in, const std::string &where, Walk &)
 {
     const unsigned format = in.u16(where + "'s font format");
+    int depth = MONO;
     if (format == FIXED_8_FONT || format == FIXED_16_FONT) {
         in.take(OLD_FONT_GLYPHS * format, where);
     } else if (format == PROPORTIONAL_FONT) {
         for (int i = 0; i < OLD_FONT_GLYPHS; i++)
-            check_glyph(in, where + "'s character " + std::to_string(' ' + i), false);
+            check_glyph(in, where + "'s character " + std::to_string(' ' + i), 8);
+        depth = 8;
     } else if (format == RANGES_FONT) {
-        const unsigned ranges = in.u16(where + "'s number of character ranges");
-        if (ranges == 0)
-            malformed(where + " is a font without characters");
-        for (unsigned range = 0; range < ranges; range++)
-            check_font_range(in, where + "'s character range " + std::to_string(range));
+        depth = check_ranges_font(in, where);
     } else {
         malformed(where + " has font format " + std::to_string(format));
     }
     in.expect_end(where);
+    return depth;
 }
 
-void check_sample(DatBytes &in, const std::string &where, int)
+int check_sample(DatBytes &in, const std::string &where, Walk &)
 {
     const int bits = in.i16(where + "'s sample bits");
     if (bits != 8 && bits != 16 && bits != -8 && bits != -16)
@@ -381,11 +505,12 @@ void check_sample(DatBytes &in, const std::string &where, int)
     const std::uint64_t needed = length * (bits < 0 ? 2 : 1) * (std::abs(bits) / 8);
     if (in.left() != needed)
         malformed(where + " is a sample of " + bytes_text(needed) + " but holds " + bytes_text(in.left()));
+    return 0;
 }
 
 constexpr int MIDI_TRACK_COUNT = 32;
 
-void check_midi(DatBytes &in, const std::string &where, int)
+int check_midi(DatBytes &in, const std::string &where, Walk &)
 {
     in.u16(where + "'s beat divisions");
     for (int track = 0; track < MIDI_TRACK_COUNT; track++) {
@@ -393,13 +518,14 @@ void check_midi(DatBytes &in, const std::string &where, int)
         in.take(in.u32(track_name + "'s length"), track_name);
     }
     in.expect_end(where);
+    return 0;
 }
 
 // The types whose contents Allegro interprets; any other type is kept as
-// plain bytes.
+// plain bytes. Each check returns the colour depth of the entry's pixels.
 struct ContentsCheck {
     std::uint32_t type;
-    void (*check)(DatBytes &, const std::string &, int);
+    int (*check)(DatBytes &, const std::string &, Walk &);
 };
 
 const ContentsCheck contents_checks[] = {
@@ -408,11 +534,12 @@ const ContentsCheck contents_checks[] = {
     {DAT_FONT, check_font},            {DAT_SAMPLE, check_sample},   {DAT_MIDI, check_midi},
 };
 
-void check_contents(std::uint32_t type, DatBytes &in, const std::string &where, int depth)
+int check_contents(std::uint32_t type, DatBytes &in, const std::string &where, Walk &walk)
 {
     for (const ContentsCheck &contents : contents_checks)
         if (contents.type == type)
-            contents.check(in, where, depth);
+            return contents.check(in, where, walk);
+    return 0;
 }
 
 void check_properties(DatBytes &in, const std::string &where)
@@ -428,7 +555,91 @@ void check_properties(DatBytes &in, const std::string &where)
     }
 }
 
-void check_entry(DatBytes &in, const std::string &where, int depth)
+// Allegro's own unpacker, reading from a stretch of bytes in memory.
+struct MemoryStream {
+    const unsigned char *data;
+    std::size_t size;
+    std::size_t at;
+};
+
+int stream_getc(void *userdata)
+{
+    MemoryStream &stream = *static_cast<MemoryStream *>(userdata);
+    return stream.at < stream.size ? stream.data[stream.at++] : EOF;
+}
+int stream_ungetc(int c, void *userdata)
+{
+    MemoryStream &stream = *static_cast<MemoryStream *>(userdata);
+    if (stream.at == 0)
+        return EOF;
+    stream.at--;
+    return c;
+}
+long stream_fread(void *p, long n, void *userdata)
+{
+    MemoryStream &stream = *static_cast<MemoryStream *>(userdata);
+    const std::size_t got = std::min(static_cast<std::size_t>(n), stream.size - stream.at);
+    std::memcpy(p, stream.data + stream.at, got);
+    stream.at += got;
+    return static_cast<long>(got);
+}
+int stream_putc(int, void *) { return EOF; }
+long stream_fwrite(const void *, long, void *) { return 0; }
+int stream_fseek(void *userdata, int offset)
+{
+    MemoryStream &stream = *static_cast<MemoryStream *>(userdata);
+    if (offset < 0 || static_cast<std::size_t>(offset) > stream.size - stream.at)
+        return -1;
+    stream.at += static_cast<std::size_t>(offset);
+    return 0;
+}
+int stream_feof(void *userdata)
+{
+    const MemoryStream &stream = *static_cast<MemoryStream *>(userdata);
+    return stream.at >= stream.size;
+}
+int stream_ferror(void *) { return 0; }
+int stream_fclose(void *) { return 0; }
+
+const PACKFILE_VTABLE memory_stream_vtable = {stream_fclose, stream_getc,  stream_ungetc,
+                                              stream_fread,  stream_putc,  stream_fwrite,
+                                              stream_fseek,  stream_feof,  stream_ferror};
+
+// An object compressed on its own: Allegro unpacks it straight from the
+// datafile as it reads, and goes on with the next entry where the unpacking
+// stopped. So the compressed bytes must give exactly the unpacked size and be
+// used up to the last, or Allegro and this check would part ways.
+std::vector<unsigned char> unpack_object(DatBytes packed, std::size_t unpacked, const std::string &where)
+{
+    MemoryStream stream{packed.data(), packed.left(), 0};
+    PACKFILE *file = pack_fopen_vtable(&memory_stream_vtable, &stream);
+    LZSS_UNPACK_DATA *state = create_lzss_unpack_data();
+    if (!file || !state) {
+        if (file)
+            pack_fclose(file);
+        malformed(where + " cannot be unpacked: out of memory");
+    }
+    std::vector<unsigned char> bytes;
+    constexpr std::size_t STEP = 65536;
+    while (bytes.size() < unpacked) {
+        const std::size_t want = std::min(STEP, unpacked - bytes.size());
+        const std::size_t before = bytes.size();
+        bytes.resize(before + want);
+        const int got = lzss_read(file, state, static_cast<int>(want), bytes.data() + before);
+        bytes.resize(before + static_cast<std::size_t>(std::max(got, 0)));
+        if (got < static_cast<int>(want))
+            break;
+    }
+    free_lzss_unpack_data(state);
+    pack_fclose(file);
+    if (bytes.size() != unpacked)
+        malformed(where + " unpacks to " + bytes_text(bytes.size()) + " but says " + bytes_text(unpacked));
+    if (stream.at != stream.size)
+        malformed(where + " has " + bytes_text(stream.size - stream.at) + " after its compressed data");
+    return bytes;
+}
+
+StoredEntry check_entry(DatBytes &in, const std::string &where, Walk &walk)
 {
     check_properties(in, where);
     const std::uint32_t type = in.u32(where + "'s type");
@@ -436,22 +647,36 @@ void check_entry(DatBytes &in, const std::string &where, int depth)
         malformed(where + " has the end marker's type");
     const int stored = in.i32(where + "'s stored size");
     const int unpacked = in.i32(where + "'s unpacked size");
-    if (unpacked < 0)
-        malformed(where + " is compressed on its own; the game reads only whole-file compression");
-    if (stored != unpacked)
-        malformed(where + " has a stored size of " + std::to_string(stored) + " and an unpacked size of " +
-                  std::to_string(unpacked));
-    DatBytes contents = in.take(static_cast<std::size_t>(stored), where);
-    check_contents(type, contents, where, depth);
+    if (stored < 0)
+        malformed(where + " has a stored size of " + std::to_string(stored) + " bytes");
+    if (unpacked >= 0) {
+        if (stored != unpacked)
+            malformed(where + " has a stored size of " + std::to_string(stored) + " and an unpacked size of " +
+                      std::to_string(unpacked));
+        DatBytes contents = in.take(static_cast<std::size_t>(stored), where);
+        return StoredEntry{type, check_contents(type, contents, where, walk)};
+    }
+    // A negative unpacked size marks an object compressed on its own.
+    const std::uint64_t size = static_cast<std::uint64_t>(-static_cast<std::int64_t>(unpacked));
+    if (size > walk.unpack_allowance)
+        malformed(where + " unpacks to " + bytes_text(size) + ", which makes the datafile larger than " +
+                  LARGEST_DATAFILE_TEXT);
+    walk.unpack_allowance -= static_cast<std::size_t>(size);
+    const std::vector<unsigned char> bytes =
+        unpack_object(in.take(static_cast<std::size_t>(stored), where), static_cast<std::size_t>(size), where);
+    DatBytes contents(bytes.data(), bytes.size());
+    return StoredEntry{type, check_contents(type, contents, where, walk)};
 }
 
-void check_entries(DatBytes &in, const std::string &prefix, int depth)
+std::vector<StoredEntry> check_entries(DatBytes &in, const std::string &prefix, Walk &walk)
 {
     const int count = in.i32("the number of entries");
     if (count < 0 || static_cast<std::size_t>(count) > in.left() / SMALLEST_ENTRY)
         malformed("the datafile claims " + std::to_string(count) + " entries in " + bytes_text(in.left()));
+    std::vector<StoredEntry> entries;
     for (int i = 0; i < count; i++)
-        check_entry(in, prefix + "entry " + std::to_string(i), depth);
+        entries.push_back(check_entry(in, prefix + "entry " + std::to_string(i), walk));
+    return entries;
 }
 
 bool has_datafile_signature(const std::string &path)
@@ -501,25 +726,70 @@ std::vector<unsigned char> read_datafile_body(const std::string &path)
     return body;
 }
 
-// What is wrong with the file's structure, or "" when Allegro may load it.
-std::string datafile_structure_problem(const std::string &path)
+// Checks the file's structure and tells what each top-level entry stores;
+// throws Malformed or Unreadable.
+std::vector<StoredEntry> check_structure(const std::string &path)
+{
+    const std::vector<unsigned char> body = read_datafile_body(path);
+    DatBytes in(body.data(), body.size());
+    if (in.u32("the datafile's signature") != static_cast<std::uint32_t>(DAT_MAGIC))
+        malformed("it is not in the datafile format of this Allegro version");
+    Walk walk{0, LARGEST_DATAFILE - body.size()};
+    return check_entries(in, "", walk);
+}
+
+std::string depth_text(int depth) { return std::to_string(depth) + "-bit"; }
+
+// The first entry the game needs that is stored in a form it cannot show as
+// the artist made it, or "". Entries missing or of the wrong type are left
+// to datafile_problem.
+std::string stored_form_problem(const std::vector<StoredEntry> &entries)
+{
+    for (const EntryNeed &need : datafile_contract) {
+        for (int i = need.first; i <= need.last && i < static_cast<int>(entries.size()); i++) {
+            const StoredEntry &entry = entries[static_cast<std::size_t>(i)];
+            const std::string where = "entry " + std::to_string(i);
+            if (entry.type != static_cast<std::uint32_t>(need.type))
+                continue;
+            if ((need.type == DAT_BITMAP || need.type == DAT_RLE_SPRITE) && entry.depth != GAME_DEPTH)
+                return where + " is a " + depth_text(entry.depth) + " picture; the game's pictures are " +
+                       depth_text(GAME_DEPTH);
+            if (need.type != DAT_FONT)
+                continue;
+            if (entry.depth == MONO && need.font == COLOUR_FONT)
+                return where + " is a mono font; the game writes it in its own colours, so it must be a "
+                               "colour font";
+            if (entry.depth != MONO && entry.depth != GAME_DEPTH)
+                return where + " is a font in " + depth_text(entry.depth) + " colour; the game's fonts are " +
+                       depth_text(GAME_DEPTH);
+        }
+    }
+    return "";
+}
+
+const std::string BROKEN = "not a readable Allegro datafile";
+
+// The structure's first problem as the message tells it, or "" with what
+// each top-level entry stores put into stored.
+std::string structure_problem(const std::string &path, std::vector<StoredEntry> &stored)
 {
     try {
-        const std::vector<unsigned char> body = read_datafile_body(path);
-        DatBytes in(body.data(), body.size());
-        if (in.u32("the datafile's signature") != static_cast<std::uint32_t>(DAT_MAGIC))
-            malformed("it is not in the datafile format of this Allegro version");
-        check_entries(in, "", 0);
+        stored = check_structure(path);
         return "";
-    } catch (const Unreadable &error) {
-        return error.problem;
+    } catch (const Unreadable &failure) {
+        return failure.problem;
     } catch (const Malformed &bad) {
-        return bad.problem.empty() ? "not a readable Allegro datafile"
-                                   : "not a readable Allegro datafile: " + bad.problem;
+        return BROKEN + (bad.problem.empty() ? "" : ": " + bad.problem);
     }
 }
 
 } // namespace
+
+std::string datafile_structure_problem(const std::string &path)
+{
+    std::vector<StoredEntry> stored;
+    return structure_problem(path, stored);
+}
 
 DATAFILE *load_game_datafile(const std::string &path, std::string &error)
 {
@@ -532,17 +802,25 @@ DATAFILE *load_game_datafile(const std::string &path, std::string &error)
         error = path + ": the graphics datafile is not a regular file";
         return nullptr;
     }
-    const std::string structure = datafile_structure_problem(path);
+    std::vector<StoredEntry> stored;
+    const std::string structure = structure_problem(path, stored);
     if (!structure.empty()) {
         error = path + ": " + structure;
         return nullptr;
     }
+    // Pictures load as they are stored; converting them now would map their
+    // colours through whatever palette happens to be set.
+    const int conversion = get_color_conversion();
+    set_color_conversion(COLORCONV_NONE);
     DATAFILE *datafile = load_datafile(path.c_str());
+    set_color_conversion(conversion);
     if (!datafile) {
-        error = path + ": not a readable Allegro datafile";
+        error = path + ": " + BROKEN;
         return nullptr;
     }
-    const std::string problem = datafile_problem(datafile);
+    std::string problem = datafile_problem(datafile);
+    if (problem.empty())
+        problem = stored_form_problem(stored);
     if (!problem.empty()) {
         unload_datafile(datafile);
         error = path + ": " + problem;

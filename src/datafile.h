@@ -29,8 +29,16 @@ std::string find_data_file(const std::string &name);
 // everything the game draws.
 std::string datafile_problem(const DATAFILE *datafile);
 
-// Loads and checks the graphics datafile; on failure returns null and puts a
-// message naming the file and the problem into error.
+// What is wrong with the structure of the datafile at path (a broken or
+// truncated file, sizes and counts Allegro's loader would trust to its
+// harm), or "" when Allegro reads it correctly and safely. Pictures of
+// every depth, fonts of every kind and compressed objects pass.
+std::string datafile_structure_problem(const std::string &path);
+
+// Loads and checks the graphics datafile: first its structure, then whether
+// it suits the game (every entry the game reads present, of its type and
+// size, pictures 8-bit, the title font in colour). On failure returns null
+// and puts a message naming the file and the problem into error.
 DATAFILE *load_game_datafile(const std::string &path, std::string &error);
 
 #endif

@@ -7,12 +7,16 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "datafile.h"
 #include "headless.h"
+#include "level.h"
 #include "tolbrint.h"
+#include "zarn.h"
 
 namespace {
 
@@ -236,11 +240,6 @@ TEST_F(DamagedDatafile, CountsAndSizesBeyondTheFileAreCaughtBeforeAllegroReadsTh
     std::string property = dat_entry(DAT_PALETTE, std::string(1024, '\0'));
     property.replace(8, 4, be32(0xFFFFFFF0));
     EXPECT_EQ(load(datafile_of({property})), NOT_READABLE + "entry 0 has a property of -16 bytes");
-
-    std::string packed_alone = dat_entry(DAT_PALETTE, std::string(1024, '\0'));
-    packed_alone.replace(24, 4, be32(static_cast<std::uint32_t>(-5000)));
-    EXPECT_EQ(load(datafile_of({packed_alone})),
-              NOT_READABLE + "entry 0 is compressed on its own; the game reads only whole-file compression");
 }
 
 TEST_F(DamagedDatafile, PicturesMustBeConsistentWithTheirSizes)
@@ -285,7 +284,7 @@ TEST_F(DamagedDatafile, FontsMustHoldTheCharactersTheyClaim)
               NOT_READABLE + "entry 0's character range 0 claims 2147483648 characters in 6 bytes");
     const std::string odd_format = std::string(1, '\x03') + be32(65) + be32(65) + glyph;
     EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, font_of(odd_format))})),
-              NOT_READABLE + "entry 0's character range 0 has glyph format 3 (1 or 8 expected)");
+              NOT_READABLE + "entry 0's character range 0 has a colour depth of 3 bits");
     EXPECT_EQ(load(datafile_of({dat_entry(DAT_FONT, be16(0) + be16(0))})),
               NOT_READABLE + "entry 0 is a font without characters");
 }
@@ -461,6 +460,336 @@ TEST_F(DamagedDatafile, AnUnreadableFileIsReportedAsSuch)
     std::string error;
     EXPECT_EQ(load_game_datafile("/proc/self/mem", error), nullptr);
     EXPECT_EQ(error, "/proc/self/mem: cannot read the graphics datafile: Input/output error");
+}
+
+// Allegro's own compression of some bytes, as dat -c1 stores an object.
+std::string lzss_of(const std::string &contents, const std::string &dir)
+{
+    const std::string path = dir + "/lzss";
+    PACKFILE *out = pack_fopen(path.c_str(), F_WRITE_PACKED);
+    pack_fwrite(contents.data(), static_cast<long>(contents.size()), out);
+    pack_fclose(out);
+    return headless::read_file(path).substr(4); // after the packed file's signature
+}
+
+// An entry compressed on its own: the compressed size, then the unpacked
+// size negated.
+std::string compressed_entry(std::uint32_t type, const std::string &packed, std::size_t unpacked)
+{
+    return be32(type) + be32(static_cast<std::uint32_t>(packed.size())) +
+           be32(static_cast<std::uint32_t>(-static_cast<std::int64_t>(unpacked))) + packed;
+}
+
+TEST_F(DamagedDatafile, ObjectsCompressedOnTheirOwnAreUnpackedAndChecked)
+{
+    const std::string sprite = rle_sprite(GOOD_RUNS);
+    const std::string packed = lzss_of(sprite, dir);
+    EXPECT_EQ(load(datafile_of({compressed_entry(DAT_RLE_SPRITE, packed, sprite.size())})),
+              "entry 1 is missing (the file holds 1 entries, the game needs 123)");
+
+    std::string too_wide = GOOD_RUNS;
+    too_wide[5] = 4;
+    too_wide.insert(6, "\x07");
+    const std::string wide_sprite = rle_sprite(too_wide);
+    EXPECT_EQ(load(datafile_of({compressed_entry(DAT_RLE_SPRITE, lzss_of(wide_sprite, dir), wide_sprite.size())})),
+              NOT_READABLE + "entry 0's line 1 runs past the sprite's width of 3");
+
+    const std::string cut = load(datafile_of({compressed_entry(DAT_RLE_SPRITE, packed.substr(0, packed.size() - 1), sprite.size())}));
+    EXPECT_EQ(cut.rfind(NOT_READABLE + "entry 0 unpacks to ", 0), 0u) << cut;
+    EXPECT_NE(cut.find(" bytes but says 20 bytes"), std::string::npos) << cut;
+    EXPECT_EQ(load(datafile_of({compressed_entry(DAT_RLE_SPRITE, packed + "x", sprite.size())})),
+              NOT_READABLE + "entry 0 has 1 byte after its compressed data");
+    EXPECT_EQ(load(datafile_of({compressed_entry(DAT_RLE_SPRITE, packed, 100u << 20)})),
+              NOT_READABLE + "entry 0 unpacks to 104857600 bytes, which makes the datafile larger than 64 MB");
+    // Many small objects that unpack to more than the limit together.
+    const std::string zeros(1u << 20, '\0');
+    const std::string packed_zeros = lzss_of(zeros, dir);
+    std::vector<std::string> entries(70, compressed_entry(DAT_DATA, packed_zeros, zeros.size()));
+    const std::string too_much = load(datafile_of(entries));
+    EXPECT_EQ(too_much.rfind(NOT_READABLE + "entry ", 0), 0u) << too_much;
+    EXPECT_NE(too_much.find(" unpacks to 1048576 bytes, which makes the datafile larger than 64 MB"), std::string::npos)
+        << too_much;
+}
+
+// A 3 x 2 sprite of 16 or 32 bits: a gap and two pixels, then three pixels.
+// Counts and the end-of-line marker are little-endian units; 32-bit pixels
+// take three bytes in the file and a unit of four in memory.
+std::string le(std::uint32_t value, int bytes)
+{
+    std::string out;
+    for (int i = 0; i < bytes; i++)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+std::string deep_rle_sprite(int bits, int first_run, std::uint32_t size_field)
+{
+    const int unit = bits == 16 ? 2 : 4;
+    const std::string pixel = bits == 16 ? le(0x1234, 2) : std::string("\x10\x20\x30", 3);
+    const std::uint32_t end = bits == 16 ? 0xF81F : 0xFF00FF;
+    std::string runs = le(static_cast<std::uint32_t>(-1), unit) + le(static_cast<std::uint32_t>(first_run), unit);
+    for (int i = 0; i < first_run; i++)
+        runs += pixel;
+    runs += le(end, unit) + le(3, unit) + pixel + pixel + pixel + le(end, unit);
+    return be16(static_cast<unsigned>(bits)) + be16(3) + be16(2) + be32(size_field) + runs;
+}
+
+TEST_F(DamagedDatafile, PicturesOfEveryDepthPassAndTheirRunsAreChecked)
+{
+    const auto structure = [this](const std::string &entry) {
+        headless::write_file(path, datafile_of({entry}));
+        return datafile_structure_problem(path);
+    };
+    EXPECT_EQ(structure(dat_entry(DAT_RLE_SPRITE, deep_rle_sprite(16, 2, 10 * 2))), "");
+    EXPECT_EQ(structure(dat_entry(DAT_RLE_SPRITE, deep_rle_sprite(32, 2, 10 * 4))), "");
+    EXPECT_EQ(structure(dat_entry(DAT_RLE_SPRITE, deep_rle_sprite(16, 3, 11 * 2))),
+              NOT_READABLE + "entry 0's line 0 runs past the sprite's width of 3");
+    EXPECT_EQ(structure(dat_entry(DAT_RLE_SPRITE, deep_rle_sprite(32, 2, 35))),
+              NOT_READABLE + "entry 0's data size says 35 bytes but its lines take 40 bytes")
+        << "the size is what the lines take in memory, not in the file";
+    EXPECT_EQ(structure(dat_entry(DAT_RLE_SPRITE, be16(12) + be16(1) + be16(1) + be32(2) + "\x00\x00")),
+              NOT_READABLE + "entry 0 is an RLE sprite of 12-bit colour");
+    for (int bits : {15, 16, 24, 32})
+        EXPECT_EQ(structure(dat_entry(DAT_BITMAP, be16(static_cast<unsigned>(bits)) + be16(2) + be16(1) +
+                                                      std::string(2 * ((bits + 7) / 8 == 4 ? 3 : (bits + 7) / 8), 'p'))),
+                  "")
+            << bits << "-bit bitmap";
+    EXPECT_EQ(structure(dat_entry(DAT_BITMAP, be16(static_cast<unsigned>(-32)) + be16(2) + be16(1) + std::string(8, 'p'))),
+              "")
+        << "32-bit pixels with alpha take four bytes";
+}
+
+TEST_F(DamagedDatafile, FontRangesOfEveryDepthPassButMonoAndColourDoNotMix)
+{
+    const auto structure = [this](const std::string &ranges, unsigned count) {
+        headless::write_file(path, datafile_of({dat_entry(DAT_FONT, be16(0) + be16(count) + ranges)}));
+        return datafile_structure_problem(path);
+    };
+    const auto range = [](unsigned depth, int bytes_per_pixel) {
+        const std::string glyph = be16(2) + be16(2) + std::string(bytes_per_pixel ? 4 * bytes_per_pixel : 2, 'g');
+        return std::string(1, static_cast<char>(depth)) + be32(65) + be32(65) + glyph;
+    };
+    EXPECT_EQ(structure(range(0, 1), 1), "") << "0 is an 8-bit colour range, as dat writes it";
+    EXPECT_EQ(structure(range(255, 0), 1), "") << "255 marks a mono range";
+    EXPECT_EQ(structure(range(16, 2), 1), "");
+    EXPECT_EQ(structure(range(24, 3), 1), "");
+    EXPECT_EQ(structure(range(24, 1), 1), NOT_READABLE + "entry 0's character range 0's character 65 needs 12 bytes but only 4 bytes follow");
+    EXPECT_EQ(structure(range(1, 0) + range(8, 1), 2),
+              NOT_READABLE + "entry 0's character range 1 is in colour but the range before is mono");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Datafiles made with Allegro's own dat tool. The build exports every entry
+// of our datafile with dat and grabs it back in order (scripts/dat-rebuild.sh):
+// plain, packed as a whole (-c2) and compressed object by object (-c1).
+
+namespace {
+
+std::string dat_made(const std::string &name) { return std::string(TOLBRINT_BINARY_DIR) + "/dat-made/" + name; }
+
+// Runs a command in dir and returns what it printed; stdin is empty, since dat
+// asks before overwriting a file.
+std::string run_in(const std::string &dir, const std::string &command)
+{
+    const std::string line = "cd '" + dir + "' && " + command + " </dev/null 2>&1";
+    std::FILE *pipe = popen(line.c_str(), "r");
+    std::string output;
+    char chunk[4096];
+    for (std::size_t got; pipe && (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        output.append(chunk, got);
+    if (pipe)
+        pclose(pipe);
+    return output;
+}
+
+std::vector<unsigned char> pixels_of(BITMAP *picture)
+{
+    std::vector<unsigned char> pixels;
+    for (int y = 0; y < picture->h; y++)
+        for (int x = 0; x < picture->w; x++)
+            pixels.push_back(static_cast<unsigned char>(getpixel(picture, x, y)));
+    return pixels;
+}
+
+// The play view as the game shows it: the panels side by side.
+std::vector<unsigned char> view_pixels()
+{
+    BITMAP *view = create_bitmap_ex(8, 320, 200);
+    for (const Panel &panel : panels())
+        blit(panel.bitmap, view, 0, 0, panel.offset, 0, 320, 200);
+    std::vector<unsigned char> pixels = pixels_of(view);
+    destroy_bitmap(view);
+    return pixels;
+}
+
+// The first frame of play on the shipped level drawn from a datafile, and a
+// frame after the hero walked east past the camp and its zombies.
+std::vector<std::vector<unsigned char>> frames_from(DATAFILE *datafile)
+{
+    data1 = datafile;
+    headless::reset_game_state();
+    const std::string dir = headless::temp_dir();
+    headless::InDirectory inside(dir);
+    Level level(std::string(TOLBRINT_SOURCE_DIR) + "/data/level1.dat");
+    int x = 130, y = 100;
+    Zarn zarn(x, y);
+    std::vector<std::vector<unsigned char>> frames;
+    game_pass(level, zarn);
+    frames.push_back(view_pixels());
+    for (int pass = 0; pass < 400; pass++) {
+        right_translate(level, zarn);
+        game_pass(level, zarn);
+    }
+    frames.push_back(view_pixels());
+    return frames;
+}
+
+// What an entry shows: a picture's pixels, or the game's text in a font.
+std::vector<unsigned char> entry_pixels(const DATAFILE &entry)
+{
+    if (entry.type == DAT_BITMAP)
+        return pixels_of(static_cast<BITMAP *>(entry.dat));
+    BITMAP *page = nullptr;
+    if (entry.type == DAT_RLE_SPRITE) {
+        const RLE_SPRITE *sprite = static_cast<RLE_SPRITE *>(entry.dat);
+        page = create_bitmap_ex(8, sprite->w, sprite->h);
+        clear_bitmap(page);
+        draw_rle_sprite(page, sprite, 0, 0);
+    } else if (entry.type == DAT_FONT) {
+        page = create_bitmap_ex(8, 1000, 40);
+        clear_bitmap(page);
+        std::string printable;
+        for (char c = ' '; c <= '~'; c++)
+            printable += c;
+        textout_ex(page, static_cast<FONT *>(entry.dat), printable.c_str(), 0, 0, -1, -1);
+        textout_ex(page, static_cast<FONT *>(entry.dat), printable.c_str(), 0, 20, 1, -1);
+    } else if (entry.type == DAT_PALETTE) {
+        const RGB *colours = static_cast<RGB *>(entry.dat);
+        std::vector<unsigned char> values;
+        for (int i = 0; i < PAL_SIZE; i++)
+            values.insert(values.end(), {colours[i].r, colours[i].g, colours[i].b});
+        return values;
+    }
+    if (!page)
+        return {};
+    std::vector<unsigned char> pixels = pixels_of(page);
+    destroy_bitmap(page);
+    return pixels;
+}
+
+class DatMade : public ::testing::TestWithParam<const char *> {
+protected:
+    void SetUp() override { headless::start(); }
+    void TearDown() override { headless::start(); }
+};
+
+TEST_P(DatMade, LoadsAndShowsWhatOurOwnDatafileShows)
+{
+    std::string error;
+    DATAFILE *ours = load_game_datafile(built_datafile(), error);
+    ASSERT_NE(ours, nullptr) << error;
+    DATAFILE *theirs = load_game_datafile(dat_made(GetParam()), error);
+    ASSERT_NE(theirs, nullptr) << error;
+
+    for (int i = 0; i < 123; i++) {
+        ASSERT_EQ(theirs[i].type, ours[i].type) << "entry " << i;
+        EXPECT_TRUE(entry_pixels(theirs[i]) == entry_pixels(ours[i])) << "entry " << i << " looks different";
+    }
+    const auto our_frames = frames_from(ours);
+    const auto their_frames = frames_from(theirs);
+    for (const auto &frame : our_frames)
+        EXPECT_GT(std::set<unsigned char>(frame.begin(), frame.end()).size(), 30u) << "the frame shows the level";
+    EXPECT_TRUE(their_frames[0] == our_frames[0]) << "the first frame of play differs";
+    EXPECT_TRUE(their_frames[1] == our_frames[1]) << "the frame after a walk differs";
+    unload_datafile(theirs);
+    unload_datafile(ours);
+}
+
+INSTANTIATE_TEST_SUITE_P(ThreeWays, DatMade, ::testing::Values("plain.dat", "packed.dat", "compressed.dat"),
+                         [](const ::testing::TestParamInfo<const char *> &info) {
+                             return std::string(info.param).substr(0, std::string(info.param).find('.'));
+                         });
+
+class DatTool : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        headless::start();
+        dir = headless::temp_dir();
+    }
+
+    std::string dir;
+};
+
+TEST_F(DatTool, ListsOurDatafileWithTheTypesAllegroLoads)
+{
+    std::string error;
+    DATAFILE *ours = load_game_datafile(built_datafile(), error);
+    ASSERT_NE(ours, nullptr) << error;
+    const std::string listing = run_in(dir, "dat -l '" + built_datafile() + "'");
+    // "- RLE  - BARK1    - RLE sprite (20x20, 8 bit)", one line per entry.
+    std::vector<std::string> types;
+    for (std::size_t at = listing.find("\n- "); at != std::string::npos; at = listing.find("\n- ", at + 1)) {
+        const std::size_t start = at + 3;
+        types.push_back(listing.substr(start, listing.find(' ', start) - start));
+    }
+    ASSERT_EQ(types.size(), 123u) << listing;
+    const auto dat_type = [](int type) {
+        switch (type) {
+        case DAT_RLE_SPRITE: return "RLE";
+        case DAT_BITMAP: return "BMP";
+        case DAT_FONT: return "FONT";
+        case DAT_PALETTE: return "PAL";
+        default: return "?";
+        }
+    };
+    for (int i = 0; i < 123; i++)
+        EXPECT_EQ(types[static_cast<std::size_t>(i)], dat_type(ours[i].type)) << "entry " << i;
+    unload_datafile(ours);
+}
+
+TEST_F(DatTool, PicturesOfEveryDepthAndBothKindsOfFontPassTheStructureCheck)
+{
+    const std::string depths = dat_made("depths.dat");
+    EXPECT_EQ(datafile_structure_problem(depths), "");
+    set_color_conversion(COLORCONV_NONE);
+    DATAFILE *loaded = load_datafile(depths.c_str());
+    ASSERT_NE(loaded, nullptr);
+    const int expected_depths[] = {15, 15, 16, 16, 24, 24, 32, 32};
+    for (int i = 0; i < 8; i++) {
+        const int depth = loaded[i].type == DAT_RLE_SPRITE ? static_cast<RLE_SPRITE *>(loaded[i].dat)->color_depth
+                                                           : bitmap_color_depth(static_cast<BITMAP *>(loaded[i].dat));
+        EXPECT_EQ(depth, expected_depths[i]) << "entry " << i;
+    }
+    EXPECT_TRUE(is_mono_font(static_cast<FONT *>(loaded[8].dat)));
+    EXPECT_TRUE(is_color_font(static_cast<FONT *>(loaded[9].dat)));
+    unload_datafile(loaded);
+}
+
+// An artist re-saves one entry of a good datafile in a form the game cannot
+// use; the message names the entry and what the game needs.
+TEST_F(DatTool, WellFormedEntriesTheGameCannotUseAreNamedWithWhatItNeeds)
+{
+    const std::string copy = dir + "/tolbrint.dat";
+    std::string error;
+
+    headless::write_file(copy, headless::read_file(dat_made("plain.dat")));
+    run_in(dir, "dat -x tolbrint.dat PORTRAIT_BMP");
+    // Named PORTRAIT.bmp, dat calls the object PORTRAIT_BMP and replaces entry 37.
+    run_in(dir, "mv PORTRAIT_BMP.bmp PORTRAIT.bmp && dat -a -n0 -s1 -bpp 32 -t BMP tolbrint.dat PORTRAIT.bmp");
+    ASSERT_NE(run_in(dir, "dat -l tolbrint.dat").find("PORTRAIT_BMP                 - bitmap (75x100, 32 bit)"),
+              std::string::npos);
+    EXPECT_EQ(load_game_datafile(copy, error), nullptr);
+    EXPECT_EQ(error, copy + ": entry 37 is a 32-bit picture; the game's pictures are 8-bit");
+
+    headless::write_file(copy, headless::read_file(dat_made("plain.dat")));
+    run_in(dir, "dat -x tolbrint.dat TENTFONT_TXT");
+    run_in(dir, "cp TENTFONT_TXT.txt TITLEFONT.txt && dat -a -n0 -s1 -t FONT tolbrint.dat TITLEFONT.txt");
+    EXPECT_EQ(load_game_datafile(copy, error), nullptr);
+    EXPECT_EQ(error, copy + ": entry 65 is a mono font; the game writes it in its own colours, so it must be a "
+                            "colour font");
 }
 
 } // namespace
