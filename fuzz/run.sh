@@ -1,21 +1,48 @@
 #!/usr/bin/env bash
-# Builds the level loader's fuzz target with clang in its own build directory
-# and runs it for a bounded time: fuzz/run.sh [SECONDS] (default 60).
-# Exits non-zero when the fuzzer finds a crash; the input is saved in the
-# build directory's fuzz-findings/.
+# Builds the fuzz targets with clang in their own build directory and runs
+# them one after the other, sharing a bounded time: fuzz/run.sh [SECONDS]
+# (default 60), half for the level loader, half for the datafile check. Run
+# one target alone with fuzz/run.sh SECONDS level|datafile.
+# Exits non-zero when a fuzzer finds a crash; the input is saved in the build
+# directory's fuzz-findings/.
 set -euo pipefail
 
 seconds=${1:-60}
+only=${2:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TOLBRINT_FUZZ_BUILD:-$root/build-fuzz}
 
 cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLBRINT_FUZZ=ON -DTOLBRINT_TESTS=OFF -DTOLBRINT_BENCH=OFF
-cmake --build "$build" --target level_fuzz -j"$(nproc)"
+# The datafile check's seeds: the built datafile and the ones Allegro's dat
+# tool rebuilt from it.
+cmake --build "$build" --target level_fuzz datafile_fuzz gamedata dat_made -j"$(nproc)"
 
-# New inputs go to a scratch corpus; the seeds in the repository stay as they are.
-corpus="$build/fuzz-corpus"
 findings="$build/fuzz-findings"
-mkdir -p "$corpus" "$findings"
-"$build/fuzz/level_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "$root/fuzz/corpus"
+mkdir -p "$findings"
+
+# Runs one target for its share of the time. New inputs go to a scratch
+# corpus; the seeds stay as they are.
+run_target() {
+    local target=$1 share=$2
+    shift 2
+    local corpus="$build/fuzz-corpus-$target"
+    mkdir -p "$corpus"
+    echo "== Fuzzing $target for $share s"
+    "$build/fuzz/${target}_fuzz" -max_total_time="$share" -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$findings/$target-" "$corpus" "$@"
+}
+
+datafile_seeds="$build/fuzz-seeds-datafile"
+mkdir -p "$datafile_seeds"
+cp "$build/tolbrint.dat" "$build"/dat-made/*.dat "$datafile_seeds/"
+
+case $only in
+  level) run_target level "$seconds" "$root/fuzz/corpus" ;;
+  datafile) run_target datafile "$seconds" "$datafile_seeds" ;;
+  "")
+    run_target level $((seconds / 2)) "$root/fuzz/corpus"
+    run_target datafile $((seconds - seconds / 2)) "$datafile_seeds"
+    ;;
+  *) echo "fuzz/run.sh: no fuzz target called $only (level or datafile)" >&2; exit 2 ;;
+esac
