@@ -64,10 +64,12 @@ void Presenter::update_colours(const RGB *palette, int depth)
 {
     const bool new_depth = depth != depth_;
     depth_ = depth;
+    any_colour_changed_ = false;
     for (int i = 0; i < 256; i++) {
         const RGB &entry = palette[i];
         const RGB &shown = shown_palette_[i];
         colour_changed_[i] = new_depth || entry.r != shown.r || entry.g != shown.g || entry.b != shown.b;
+        any_colour_changed_ |= colour_changed_[i];
         if (colour_changed_[i]) {
             colours_[i] = shown_colour(entry, depth);
             shown_palette_[i] = entry;
@@ -80,6 +82,8 @@ bool Presenter::row_needs_drawing(BITMAP *frame, int row) const
     const unsigned char *pixels = frame->line[row];
     if (std::memcmp(pixels, &shown_[static_cast<std::size_t>(row) * frame->w], frame->w) != 0)
         return true;
+    if (!any_colour_changed_)
+        return false;
     for (int x = 0; x < frame->w; x++)
         if (colour_changed_[pixels[x]])
             return true;

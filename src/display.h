@@ -52,6 +52,7 @@ private:
     std::array<int, 256> colours_{};          // target colour for each palette entry
     std::array<RGB, 256> shown_palette_{};    // the palette colours_ was made from
     std::array<bool, 256> colour_changed_{};  // entries whose colour changed since the last present
+    bool any_colour_changed_ = true;
     bool everything_ = true;
     int scale_ = 0;
     int depth_ = 0;
