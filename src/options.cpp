@@ -24,7 +24,7 @@ namespace {
 // value, worded to follow "--name".
 using ApplyOption = std::string (*)(Options &options, const char *value);
 
-struct OptionSpec {
+struct OptionRow {
     const char *long_name;
     char short_name;       // 0 when the option has only its long name
     const char *argument;  // the value's name in the help, or null for a flag
@@ -60,7 +60,7 @@ std::string apply_start_x(Options &options, const char *value)
     return problem;
 }
 
-const OptionSpec option_table[] = {
+const OptionRow option_table[] = {
     {"help", 'h', nullptr, "show this help and exit",
      [](Options &o, const char *) { o.action = Options::Action::ShowHelp; return std::string(); }},
     {"version", 0, nullptr, "show the version number and exit",
@@ -95,9 +95,9 @@ std::vector<option> getopt_table()
 {
     std::vector<option> table;
     for (int i = 0; i < OPTION_COUNT; i++) {
-        const OptionSpec &spec = option_table[i];
-        table.push_back({spec.long_name, spec.argument ? required_argument : no_argument, nullptr,
-                         spec.short_name ? spec.short_name : LONG_ONLY_BASE + i});
+        const OptionRow &row = option_table[i];
+        table.push_back({row.long_name, row.argument ? required_argument : no_argument, nullptr,
+                         row.short_name ? row.short_name : LONG_ONLY_BASE + i});
     }
     table.push_back({nullptr, 0, nullptr, 0});
     return table;
@@ -108,17 +108,17 @@ std::vector<option> getopt_table()
 std::string short_options()
 {
     std::string letters = ":";
-    for (const OptionSpec &spec : option_table) {
-        if (!spec.short_name)
+    for (const OptionRow &row : option_table) {
+        if (!row.short_name)
             continue;
-        letters += spec.short_name;
-        if (spec.argument)
+        letters += row.short_name;
+        if (row.argument)
             letters += ':';
     }
     return letters;
 }
 
-const OptionSpec *find_option(int code)
+const OptionRow *find_option(int code)
 {
     for (int i = 0; i < OPTION_COUNT; i++)
         if (code == LONG_ONLY_BASE + i || (option_table[i].short_name && code == option_table[i].short_name))
@@ -158,12 +158,12 @@ ParseResult usage_error(const std::string &problem)
     return result;
 }
 
-std::string spec_label(const OptionSpec &spec)
+std::string option_label(const OptionRow &row)
 {
-    std::string label = spec.short_name ? std::string("-") + spec.short_name + ", " : "    ";
-    label += std::string("--") + spec.long_name;
-    if (spec.argument)
-        label += std::string(" ") + spec.argument;
+    std::string label = row.short_name ? std::string("-") + row.short_name + ", " : "    ";
+    label += std::string("--") + row.long_name;
+    if (row.argument)
+        label += std::string(" ") + row.argument;
     return label;
 }
 
@@ -175,11 +175,11 @@ std::string usage_text()
                        "Plays LEVEL, a level file (the shipped level1.dat when none is given).\n\n"
                        "Options:\n";
     std::size_t width = 0;
-    for (const OptionSpec &spec : option_table)
-        width = std::max(width, spec_label(spec).size());
-    for (const OptionSpec &spec : option_table) {
-        const std::string label = spec_label(spec);
-        text += "  " + label + std::string(width - label.size() + 2, ' ') + spec.help + "\n";
+    for (const OptionRow &row : option_table)
+        width = std::max(width, option_label(row).size());
+    for (const OptionRow &row : option_table) {
+        const std::string label = option_label(row);
+        text += "  " + label + std::string(width - label.size() + 2, ' ') + row.help + "\n";
     }
     return text;
 }
@@ -199,10 +199,10 @@ ParseResult parse_options(int argc, char **argv, Options &options)
             return usage_error(unknown_option_problem(argv[optind - 1]));
         if (code == ':')
             return usage_error("option '" + written_option(argv[optind - 1]) + "' needs a value");
-        const OptionSpec *spec = find_option(code);
-        const std::string problem = spec->apply(options, optarg);
+        const OptionRow *row = find_option(code);
+        const std::string problem = row->apply(options, optarg);
         if (!problem.empty())
-            return usage_error(std::string("--") + spec->long_name + " " + problem);
+            return usage_error(std::string("--") + row->long_name + " " + problem);
     }
     for (int i = optind; i < argc; i++) {
         if (!options.level.empty())
