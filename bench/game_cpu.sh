@@ -34,7 +34,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 9 -screen 0 "${screen}x24" -nolisten tcp 9>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 9 -screen 0 "${screen}x24" -nolisten tcp -noreset 9>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do
     [ -s "$work/display" ] && break

@@ -477,6 +477,18 @@ void dispatch_action(Level &level, Zarn &zarn, Action action)
 namespace {
 
 // Tells the player what went wrong, on the terminal and in a message box.
+// The X11 system driver gives no reason when it cannot reach the display or
+// open a window there, so the display in question is named instead.
+static std::string why_allegro_did_not_start()
+{
+    if (allegro_error[0] != '\0')
+        return allegro_error;
+    const char *display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0')
+        return "DISPLAY is not set";
+    return std::string("no window could be opened on the X display \"") + display + "\"";
+}
+
 void report_failure(const std::string &message)
 {
     std::fprintf(stderr, "tolbrint: %s\n", message.c_str());
@@ -543,7 +555,7 @@ int game_main(int argc, char **argv)
         // Without a system driver no other library call is safe, not even a
         // message box.
         std::fprintf(stderr, "tolbrint: cannot start the Allegro library (is there a display?): %s\n",
-                     allegro_error);
+                     why_allegro_did_not_start().c_str());
         return 1;
     }
     Options options;

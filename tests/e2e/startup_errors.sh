@@ -4,7 +4,11 @@ source "$(dirname "$0")/lib/common.bash" "$@"
 # No display at all: Allegro cannot start.
 ( cd "$WORK" && env -u DISPLAY "$GAME" >"$WORK/out" 2>&1 ); rc=$?
 [ $rc = 1 ] || fail "without a display: exit code $rc, expected 1"
-grep -q "cannot start the Allegro library" "$WORK/out" || fail "without a display: message was: $(cat "$WORK/out")"
+grep -q "cannot start the Allegro library.*DISPLAY is not set" "$WORK/out" || fail "without a display: message was: $(cat "$WORK/out")"
+# A display that no server answers is named.
+( cd "$WORK" && DISPLAY=:7777 "$GAME" >"$WORK/out" 2>&1 ); rc=$?
+[ $rc = 1 ] || fail "with an absent display: exit code $rc, expected 1"
+grep -q 'cannot start the Allegro library.*X display ":7777"' "$WORK/out" || fail "with an absent display: message was: $(cat "$WORK/out")"
 
 # A display but no graphics datafile anywhere: the game names the file. The
 # program is copied away from the build directory so it cannot find the

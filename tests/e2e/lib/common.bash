@@ -135,10 +135,13 @@ wait_for_still() {
 
 # Starts Xvfb on a display number the server picks itself (so tests running
 # side by side never share one) and exports DISPLAY. The screen is 640x480
-# unless a size such as 1920x1080 is given.
+# unless a size such as 1920x1080 is given. -noreset: by default the server
+# resets when its last client leaves, and drops whoever connects meanwhile;
+# on a busy machine the game, coming right after xdpyinfo, was now and then
+# the one dropped.
 start_x() {
     rm -f "$WORK/display"
-    Xvfb -displayfd 9 -screen 0 "${1:-640x480}x24" -nolisten tcp 9>"$WORK/display" >/dev/null 2>&1 &
+    Xvfb -displayfd 9 -screen 0 "${1:-640x480}x24" -nolisten tcp -noreset 9>"$WORK/display" >/dev/null 2>&1 &
     XVFB_PID=$!
     wait_until 30 "Xvfb to start" test -s "$WORK/display"
     export DISPLAY=":$(head -1 "$WORK/display")"
