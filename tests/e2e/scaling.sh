@@ -55,12 +55,14 @@ strip_text_pixels() {
 }
 
 # Waits for a shot of the window to show the strip with (yes) or without (no)
-# the pause line; prints the shot's game pixels.
+# the pause line; prints the shot's game pixels. The window is 3x unless
+# another SCALE is given.
+#   wait_for_pause yes|no [SCALE]
 wait_for_pause() {
     local small
     for attempt in $(seq 50); do
         small="$WORK/pause_${1}_$attempt.png"
-        game_pixels "$(shot pausing)" 3 "$small"
+        game_pixels "$(shot pausing)" "${2:-3}" "$small"
         if [ "$(strip_text_pixels "$small")" -gt 0 ]; then
             [ "$1" = yes ] && { echo "$small"; return 0; }
         else
@@ -119,8 +121,7 @@ wait_for_window
 wait_for_size 320x240
 pass_intro
 key p
-sleep 0.5
-one=$(shot one)
+one=$(wait_for_pause yes 1)
 for picture in "$one" "$WORK/scaled_paused.png"; do
     convert "$picture" -crop 240x240+0+0 +repage "$picture.left.png"
 done
@@ -128,19 +129,21 @@ done
 
 # The fullscreen keys on the tent and after Escape: both waits go on.
 key p
+wait_for_pause no 1 >/dev/null
 key Up
-sleep 0.5
-tent=$(shot tent)
+wait_for_screen 10 "the tent's text" tent tent_text_shown
+tent=$SHOT
 key alt+Return
 wait_for_fullscreen yes
 key alt+Return
 wait_for_fullscreen no
 xdotool mousemove --window "$WINDOW" 160 120
-sleep 0.3
-[ "$(pixels_differing "$tent" "$(shot tent_again)")" = 0 ] || fail "the tent did not stay"
+wait_for_screen 10 "the tent to stay" tent_again same_as "$tent"
 key space
+wait_for_screen 10 "play after the tent" after_tent differs_from "$tent"
 key Escape
-sleep 0.5
+# Escape leaves the last frame standing.
+wait_for_still 10 "the last frame after Escape" final 1
 key F11
 wait_for_fullscreen yes
 sleep 0.3
