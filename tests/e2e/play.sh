@@ -74,9 +74,22 @@ key_up Left
 key_up Control_L
 expect_view_at -380 "Ctrl and Left for 10 keys"
 
+# With Up held as well the shots go up to the left, above his head, and he
+# walks the same way.
+bullets_in 130x100+0+0 "$SHOT" && fail "bullet-coloured pixels above the hero before any upward shot"
+key_down Control_L
+key_down Up
+key_down Left
+wait_for_screen 10 "a shot up to the left" fired_up_left bullets_in 130x100+0+0
+xdotool key --delay 60 --repeat 9 z
+key_up Left
+key_up Up
+key_up Control_L
+expect_view_at -400 "Ctrl, Up and Left for 10 keys"
+
 # Up away from the tent opens nothing.
 key Up
-expect_view_at -380 "Up away from the tent"
+expect_view_at -400 "Up away from the tent"
 tent_text_shown "$SHOT" && fail "Up away from the tent showed its text"
 
 # Escape holds the last frame until one more key, then the game exits 0.
