@@ -17,13 +17,14 @@ NAMES=() FILES=() EDITS=() TESTS=()
 mutant() { NAMES+=("$1"); FILES+=("$2"); EDITS+=("$3"); TESTS+=("$4"); }
 
 # The game shell: firing, walking, scrolling, pacing, closing.
-mutant fire_disabled src/tolbrint.cpp 's/\{KEY_D, \[\]\(Level &, Zarn &zarn\) \{ zarn\.firegun\(\); \}\}/{KEY_D, [](Level &, Zarn &) {}}/' '^e2e_play$'
-mutant ctrl_ignored_when_walking src/tolbrint.cpp 's/return !key\[KEY_LCONTROL\] && !key\[KEY_UP\];/return !key[KEY_UP];/' '^Play\.|^e2e_play$'
+mutant fire_disabled src/tolbrint.cpp 's/\{Action::fire, \[\]\(Level &, Zarn &zarn\) \{ zarn\.firegun\(\); \}\}/{Action::fire, [](Level &, Zarn &) {}}/' '^e2e_play$'
+mutant ctrl_ignored_when_walking src/tolbrint.cpp 's/return !action_held\(Action::walk_fire\) && !action_held\(Action::up\);/return !action_held(Action::up);/' '^Play\.|^e2e_play$'
 mutant no_wrap_walking_left src/tolbrint.cpp 's/step > 0 \? -320 : 320;/step > 0 ? -320 : INT_MAX;/' '^Play\.|^e2e_play$'
 mutant no_pass_pacing src/tolbrint.cpp 's/MIN_PASS_TIME = std::chrono::milliseconds\(10\)/MIN_PASS_TIME = std::chrono::milliseconds(0)/' '^Play\.Passes'
 mutant close_ignored_in_play src/tolbrint.cpp 's/if \(QUIT \|\| window_closed\)\n            return;/if (QUIT)\n            return;/' '^e2e_close_button$'
-mutant close_ignored_on_tent src/tolbrint.cpp 's/(while \(!keypressed\(\)\) \{\n)        if \(window_closed\)\n            return false;\n/$1/' '^e2e_close_button$'
+mutant close_ignored_on_tent src/tolbrint.cpp 's/(while \(!action_waiting\(\)\) \{\n)        if \(window_closed\)\n            return false;\n/$1/' '^e2e_close_button$'
 mutant close_ignored_after_escape src/tolbrint.cpp 's/(    for \(;;\) \{\n)        if \(window_closed\)\n            return false;\n/$1/' '^e2e_close_button$'
+mutant up_left_fires_level src/zarn.cpp 's/up \? \(right \? UP_RIGHT : UP_LEFT\)/up \&\& right ? UP_RIGHT/' '^e2e_play$'
 # The intro.
 mutant intro_no_stars src/intro.cpp 's/step < STAR_STEPS &&/step < 0 \&\&/' '^e2e_intro$'
 mutant intro_no_credits src/intro.cpp 's/line < 2; line\+\+/line < 0; line++/' '^e2e_intro$'
