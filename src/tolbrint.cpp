@@ -495,15 +495,6 @@ void report_failure(const std::string &message)
     allegro_message("%s\n", message.c_str());
 }
 
-void reset_view_and_hero()
-{
-    scroll_x_1 = 0;
-    scroll_x_2 = 320;
-    scroll_x_3 = -320;
-    global_x = global_y = global_xs = global_ys = 0;
-    shift_x = shift_y = shift_xs = shift_ys = 0;
-}
-
 // The settings file, then the command line over it. False, with the exit
 // code, when the game should not go on.
 bool read_settings_and_options(int argc, char **argv, const Options &command_line, Options &options,
@@ -521,6 +512,15 @@ bool read_settings_and_options(int argc, char **argv, const Options &command_lin
 }
 
 } // namespace
+
+void reset_view_and_hero()
+{
+    scroll_x_1 = 0;
+    scroll_x_2 = 320;
+    scroll_x_3 = -320;
+    global_x = global_y = global_xs = global_ys = 0;
+    shift_x = shift_y = shift_xs = shift_ys = 0;
+}
 
 int game_main(int argc, char **argv)
 {

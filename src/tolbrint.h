@@ -80,6 +80,8 @@ struct Panel {
 std::array<Panel, 3> panels();
 
 void game_timer();
+// The panels at their first places and the hero standing at the view's start.
+void reset_view_and_hero();
 
 void right_translate(Level &level, Zarn &zarn);
 void left_translate(Level &level, Zarn &zarn);

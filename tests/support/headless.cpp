@@ -74,11 +74,7 @@ void start()
 
 void reset_game_state()
 {
-    scroll_x_1 = 0;
-    scroll_x_2 = 320;
-    scroll_x_3 = -320;
-    global_x = global_y = shift_x = shift_y = 0;
-    shift_xs = shift_ys = global_xs = global_ys = 0;
+    reset_view_and_hero();
     global_difference = 0;
     zarnjump = false;
     QUIT = false;
