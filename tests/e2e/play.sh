@@ -64,27 +64,27 @@ bullets_in() {
         fail "cannot count bullet pixels in $2"
     [ "$n" -gt 0 ]
 }
+# Holds KEYS (the last one walks) until a shot shows in BOX, presses nine
+# other keys, each read of which walks one more step and fires, and lets go
+# in the opposite order.
+#   walk_firing WHAT BOX KEY...
+walk_firing() {
+    local what=$1 box=$2 held
+    shift 2
+    for held in "$@"; do key_down "$held"; done
+    wait_for_screen 10 "$what" walk_firing bullets_in "$box"
+    xdotool key --delay 60 --repeat 9 z
+    for ((held = $#; held >= 1; held--)); do key_up "${!held}"; done
+}
 # Left Ctrl and Left held: the first press of Left and every key read after
 # it walk one step and fire level; Left alone does not walk as well.
-key_down Control_L
-key_down Left
-wait_for_screen 10 "a level shot to the left" fired_left bullets_in 130x80+0+100
-xdotool key --delay 60 --repeat 9 z
-key_up Left
-key_up Control_L
+walk_firing "a level shot to the left" 130x80+0+100 Control_L Left
 expect_view_at -380 "Ctrl and Left for 10 keys"
 
 # With Up held as well the shots go up to the left, above his head, and he
 # walks the same way.
 bullets_in 130x100+0+0 "$SHOT" && fail "bullet-coloured pixels above the hero before any upward shot"
-key_down Control_L
-key_down Up
-key_down Left
-wait_for_screen 10 "a shot up to the left" fired_up_left bullets_in 130x100+0+0
-xdotool key --delay 60 --repeat 9 z
-key_up Left
-key_up Up
-key_up Control_L
+walk_firing "a shot up to the left" 130x100+0+0 Control_L Up Left
 expect_view_at -400 "Ctrl, Up and Left for 10 keys"
 
 # Up away from the tent opens nothing.
