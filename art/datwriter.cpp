@@ -100,6 +100,23 @@ DatObject font_object(const std::string &name, int first, const std::vector<Glyp
     return object;
 }
 
+DatObject sample_object(const std::string &name, int rate, const std::vector<std::int16_t> &samples)
+{
+    DatObject object;
+    object.type = DAT_SAMPLE;
+    object.name = name;
+    put16(object.bytes, 16); // bits; a negative count would mean stereo
+    put16(object.bytes, rate);
+    put32(object.bytes, static_cast<std::uint32_t>(samples.size()));
+    // Allegro keeps samples unsigned, centred on 0x8000, low byte first.
+    for (std::int16_t sample : samples) {
+        const unsigned value = static_cast<std::uint16_t>(sample) ^ 0x8000u;
+        object.bytes.push_back(static_cast<unsigned char>(value & 0xFF));
+        object.bytes.push_back(static_cast<unsigned char>(value >> 8));
+    }
+    return object;
+}
+
 bool write_datafile(const std::string &path, const std::vector<DatObject> &objects, std::string &error)
 {
     std::vector<unsigned char> out;

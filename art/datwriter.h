@@ -1,5 +1,5 @@
-// Writes an Allegro 4 datafile (uncompressed) from pictures, fonts and a
-// palette made in memory.
+// Writes an Allegro 4 datafile (uncompressed) from pictures, fonts, a
+// palette and sound samples made in memory.
 #ifndef DATWRITER_H
 #define DATWRITER_H
 
@@ -28,6 +28,8 @@ DatObject palette_object(const std::string &name, const PALETTE palette);
 // Glyphs for the characters first..first+count-1. A mono font is drawn in the
 // colour given to the text routines; a colour font keeps its own colours.
 DatObject font_object(const std::string &name, int first, const std::vector<Glyph> &glyphs, bool mono);
+// A mono 16-bit sound sample played at rate samples a second.
+DatObject sample_object(const std::string &name, int rate, const std::vector<std::int16_t> &samples);
 
 // Returns false (and sets error) when the file cannot be written.
 bool write_datafile(const std::string &path, const std::vector<DatObject> &objects, std::string &error);
