@@ -236,16 +236,22 @@ std::vector<std::int16_t> render_sound(const SoundSource &source)
     OnePole dc(DC_CUTOFF_HZ, source.rate);
     for (int i = first; i < last; i++)
         mix[static_cast<size_t>(i)] = dc.highpass(mix[static_cast<size_t>(i)]);
-    double mean = 0;
-    for (int i = first; i < last; i++)
-        mean += mix[static_cast<size_t>(i)];
-    mean /= std::max(1, last - first);
+    // Fade the edges, then take out what is left of the mean in proportion
+    // to the fade, so the ends stay silent and the sum is zero.
     const int fade = static_cast<int>(EDGE_FADE_MS * source.rate / 1000.0);
+    std::vector<double> gate(mix.size(), 0.0);
+    double sum = 0, gates = 0;
     for (int i = first; i < last; i++) {
+        const size_t at = static_cast<size_t>(i);
         const int edge = std::min(i - first, last - 1 - i);
-        const double gate = std::min(1.0, static_cast<double>(edge) / fade);
-        mix[static_cast<size_t>(i)] = (mix[static_cast<size_t>(i)] - mean) * gate;
+        gate[at] = std::min(1.0, static_cast<double>(edge) / fade);
+        mix[at] *= gate[at];
+        sum += mix[at];
+        gates += gate[at];
     }
+    const double offset = gates > 0 ? sum / gates : 0.0;
+    for (int i = first; i < last; i++)
+        mix[static_cast<size_t>(i)] -= offset * gate[static_cast<size_t>(i)];
 
     double loudest = 0;
     for (double x : mix)

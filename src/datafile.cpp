@@ -198,7 +198,13 @@ struct Unreadable {
 };
 
 [[noreturn]] void malformed(const std::string &problem) { throw Malformed{problem}; }
-[[noreturn]] void unreadable(const char *doing) { throw Unreadable{std::string(doing) + ": " + std::strerror(errno)}; }
+// The problem with errno's reason; the reason is taken before the message is
+// put together, which may allocate.
+[[noreturn]] void unreadable(const std::string &doing)
+{
+    const int reason = errno;
+    throw Unreadable{doing + ": " + std::strerror(reason)};
+}
 
 std::string bytes_text(std::uint64_t count)
 {
@@ -679,11 +685,11 @@ std::vector<StoredEntry> check_entries(DatBytes &in, const std::string &prefix, 
     return entries;
 }
 
-bool has_datafile_signature(const std::string &path)
+bool has_datafile_signature(const std::string &path, const std::string &what)
 {
     std::FILE *file = std::fopen(path.c_str(), "rb");
     if (!file)
-        unreadable("cannot open the graphics datafile");
+        unreadable("cannot open the " + what);
     unsigned char signature[4];
     const std::size_t got = std::fread(signature, 1, sizeof signature, file);
     const bool read_failed = std::ferror(file);
@@ -691,7 +697,7 @@ bool has_datafile_signature(const std::string &path)
     std::fclose(file);
     if (read_failed) {
         errno = read_errno;
-        unreadable("cannot read the graphics datafile");
+        unreadable("cannot read the " + what);
     }
     if (got == 0)
         malformed("the file is empty");
@@ -703,13 +709,13 @@ bool has_datafile_signature(const std::string &path)
 
 // The file after its signature, unpacked when it was packed; Allegro's own
 // reading does the unpacking.
-std::vector<unsigned char> read_datafile_body(const std::string &path)
+std::vector<unsigned char> read_datafile_body(const std::string &path, const std::string &what)
 {
-    if (!has_datafile_signature(path))
+    if (!has_datafile_signature(path, what))
         malformed("");
     PACKFILE *file = pack_fopen(path.c_str(), F_READ_PACKED);
     if (!file)
-        unreadable("cannot read the graphics datafile");
+        unreadable("cannot read the " + what);
     std::vector<unsigned char> body;
     std::vector<unsigned char> chunk(65536);
     for (;;) {
@@ -728,9 +734,9 @@ std::vector<unsigned char> read_datafile_body(const std::string &path)
 
 // Checks the file's structure and tells what each top-level entry stores;
 // throws Malformed or Unreadable.
-std::vector<StoredEntry> check_structure(const std::string &path)
+std::vector<StoredEntry> check_structure(const std::string &path, const std::string &what)
 {
-    const std::vector<unsigned char> body = read_datafile_body(path);
+    const std::vector<unsigned char> body = read_datafile_body(path, what);
     DatBytes in(body.data(), body.size());
     if (in.u32("the datafile's signature") != static_cast<std::uint32_t>(DAT_MAGIC))
         malformed("it is not in the datafile format of this Allegro version");
@@ -771,10 +777,10 @@ const std::string BROKEN = "not a readable Allegro datafile";
 
 // The structure's first problem as the message tells it, or "" with what
 // each top-level entry stores put into stored.
-std::string structure_problem(const std::string &path, std::vector<StoredEntry> &stored)
+std::string structure_problem(const std::string &path, const std::string &what, std::vector<StoredEntry> &stored)
 {
     try {
-        stored = check_structure(path);
+        stored = check_structure(path, what);
         return "";
     } catch (const Unreadable &failure) {
         return failure.problem;
@@ -783,27 +789,21 @@ std::string structure_problem(const std::string &path, std::vector<StoredEntry> 
     }
 }
 
-} // namespace
-
-std::string datafile_structure_problem(const std::string &path)
-{
-    std::vector<StoredEntry> stored;
-    return structure_problem(path, stored);
-}
-
-DATAFILE *load_game_datafile(const std::string &path, std::string &error)
+// Loads the datafile once its structure passed, telling what each top-level
+// entry stores; on failure returns null with the message in error.
+DATAFILE *load_structured_datafile(const std::string &path, const std::string &what,
+                                   std::vector<StoredEntry> &stored, std::string &error)
 {
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {
-        error = path + ": cannot open the graphics datafile: " + std::strerror(errno);
+        error = path + ": cannot open the " + what + ": " + std::strerror(errno);
         return nullptr;
     }
     if (!S_ISREG(info.st_mode)) {
-        error = path + ": the graphics datafile is not a regular file";
+        error = path + ": the " + what + " is not a regular file";
         return nullptr;
     }
-    std::vector<StoredEntry> stored;
-    const std::string structure = structure_problem(path, stored);
+    const std::string structure = structure_problem(path, what, stored);
     if (!structure.empty()) {
         error = path + ": " + structure;
         return nullptr;
@@ -814,10 +814,31 @@ DATAFILE *load_game_datafile(const std::string &path, std::string &error)
     set_color_conversion(COLORCONV_NONE);
     DATAFILE *datafile = load_datafile(path.c_str());
     set_color_conversion(conversion);
-    if (!datafile) {
+    if (!datafile)
         error = path + ": " + BROKEN;
+    return datafile;
+}
+
+} // namespace
+
+std::string datafile_structure_problem(const std::string &path)
+{
+    std::vector<StoredEntry> stored;
+    return structure_problem(path, "graphics datafile", stored);
+}
+
+DATAFILE *load_checked_datafile(const std::string &path, const std::string &what, std::string &error)
+{
+    std::vector<StoredEntry> stored;
+    return load_structured_datafile(path, what, stored, error);
+}
+
+DATAFILE *load_game_datafile(const std::string &path, std::string &error)
+{
+    std::vector<StoredEntry> stored;
+    DATAFILE *datafile = load_structured_datafile(path, "graphics datafile", stored, error);
+    if (!datafile)
         return nullptr;
-    }
     std::string problem = datafile_problem(datafile);
     if (problem.empty())
         problem = stored_form_problem(stored);

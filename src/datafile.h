@@ -35,6 +35,12 @@ std::string datafile_problem(const DATAFILE *datafile);
 // every depth, fonts of every kind and compressed objects pass.
 std::string datafile_structure_problem(const std::string &path);
 
+// Loads any datafile of the game's (the sounds too) after checking its
+// structure, which Allegro's loader trusts; on failure returns null and puts
+// a message naming the file, what it is for (what, such as "sound datafile")
+// and the problem into error.
+DATAFILE *load_checked_datafile(const std::string &path, const std::string &what, std::string &error);
+
 // Loads and checks the graphics datafile: first its structure, then whether
 // it suits the game (every entry the game reads present, of its type and
 // size, pictures 8-bit, the title font in colour). On failure returns null

@@ -2,6 +2,7 @@
 
 #include "effect.h"
 #include "eweapon.h"
+#include "sound.h"
 #include "tolbrint.h"
 #include "zarnbullet.h"
 
@@ -40,6 +41,9 @@ bool hit_by_bullets(Enemy &enemy, int height)
     return hit;
 }
 
+// Where the enemy's sounds are heard from: the middle of its body.
+int centre_x(const Enemy &enemy) { return clamp_to_int(enemy.x + ENEMY_WIDTH / 2LL); }
+
 void start_dying(Enemy &enemy)
 {
     enemy.death_timer = 0;
@@ -72,8 +76,12 @@ void update_zombie(Enemy &zombie)
 {
     if (hit_by_bullets(zombie, ZOMBIE_HEIGHT)) {
         zombie.hit_points--;
-        if (zombie.hit_points <= 0)
+        if (zombie.hit_points <= 0) {
             start_dying(zombie); // it still takes this update's step
+            sound_explosion(centre_x(zombie));
+        } else {
+            sound_bullet_hit(centre_x(zombie));
+        }
     }
     steer_zombie(zombie);
     const int facing_right = zombie.facing == 1 ? 1 : 0;
@@ -130,6 +138,7 @@ void fire_laser(Enemy &robot)
     int dy = 0;
     std::string kind = "laser";
     eweapons.push_back(EWeapon(x, y, dx, dy, kind));
+    sound_laser(x);
 }
 
 void update_robot(Enemy &robot)
@@ -141,6 +150,7 @@ void update_robot(Enemy &robot)
     robot.action_timer--;
     if (hit_by_bullets(robot, ROBOT_HEIGHT)) {
         robot.hit_points--;
+        sound_bullet_hit(centre_x(robot));
         if (!robot.flashing) { // a hit during a flash does not restart it
             robot.flashing = true;
             robot.flash_timer = FLASH_LENGTH;
@@ -168,10 +178,14 @@ void display_robot(Enemy &robot)
         show_flash_colour(robot.flash_timer + 1);
 }
 
+// Each of the three explosions is heard as it starts.
 void robot_death_step(Enemy &robot)
 {
     if (robot.death_timer == DEATH_FLASH_END || robot.dead)
         show_rest_colour();
+    if (robot.death_timer >= DEATH_FLASH_END && robot.death_timer < DEATH_FLASH_END + 3 * EXPLOSION_LENGTH &&
+        (robot.death_timer - DEATH_FLASH_END) % EXPLOSION_LENGTH == 0)
+        sound_explosion(centre_x(robot));
 }
 
 // It flashes for 200 updates, then explodes three times in a row in place.

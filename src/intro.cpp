@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "input.h"
+#include "sound.h"
 #include "tolbrint.h"
 
 namespace {
@@ -48,6 +49,7 @@ void intro()
     slide_in_title(bitmap_entry(38));
     if (close_requested())
         return;
+    sound_title();
     blit(bitmap_entry(37), game_frame(), 0, 0, 0, 100, 75, 100);
     for (int step = 0; step < STAR_STEPS && !close_requested(); step++)
         twinkle_star();

@@ -82,6 +82,8 @@ const OptionRow option_table[] = {
      [](Options &o, const char *file) { o.config = file; return std::string(); }},
     {"print-config", 0, nullptr, "print the settings in force in the settings file's format and exit",
      [](Options &o, const char *) { o.action = Options::Action::PrintConfig; return std::string(); }},
+    {"mute", 0, nullptr, "start with the sound effects off (M switches them)",
+     [](Options &o, const char *) { o.muted = true; return std::string(); }},
 };
 
 constexpr int OPTION_COUNT = sizeof option_table / sizeof option_table[0];

@@ -32,6 +32,7 @@ struct Options {
     bool gamepad = true;                    // play with a gamepad when one is plugged in
     std::string joystick_device;            // the gamepad's device; "" lets the library look
     int volume = MAX_VOLUME;                // sound volume, 0 to MAX_VOLUME
+    bool muted = false;                     // start with the sound effects off (M switches)
 };
 
 // --start-x takes a world x at most this far from 0, well inside the range

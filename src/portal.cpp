@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "sound.h"
 #include "tolbrint.h"
 
 namespace {
@@ -57,6 +58,7 @@ void draw_tent(BITMAP *target, const std::vector<std::string> &args)
 // window's close button still ends the game from here.
 void tent(std::vector<std::string> &args)
 {
+    sound_tent();
     draw_tent(game_frame(), args);
     present();
     wait_for_key();

@@ -15,6 +15,7 @@
 #include "level.h"
 #include "options.h"
 #include "sidefiles.h"
+#include "sound.h"
 #include "zarn.h"
 
 DATAFILE *data1 = nullptr;
@@ -596,6 +597,10 @@ int game_main(int argc, char **argv)
     set_pause_in_background(options.pause_in_background);
     install_system_keys();
     install_int(game_timer, 30);
+    SoundSettings sound_settings;
+    sound_settings.muted = options.muted;
+    sound_settings.volume = options.sound_volume;
+    start_sound(sound_settings);
 
     if (!options.skip_intro)
         intro();
@@ -611,8 +616,10 @@ int game_main(int argc, char **argv)
         begin_level(level, zarn);
         wait_for_new_key();
         remove_int(game_timer);
+        stop_sound();
     } catch (const LevelError &error) {
         remove_int(game_timer);
+        stop_sound();
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
         report_failure(error.what());
         return 1;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "sound.h"
 #include "tolbrint.h"
 
 namespace {
@@ -78,6 +79,10 @@ void add_bullet(int x, int y, int dx, int dy, std::string kind)
 {
     ZarnBullet bullet(x, y, dx, dy, kind);
     zarnbullets.push_back(bullet);
+    if (dy == 0)
+        sound_level_shot(x);
+    else
+        sound_diagonal_shot(x);
 }
 
 Zarn::Zarn(int &x, int &y) : Character()
