@@ -11,6 +11,7 @@
 #include <strings.h>
 
 #include "display.h"
+#include "sound.h"
 #include "tolbrint.h"
 
 namespace {
@@ -36,6 +37,7 @@ const ActionDefaults action_defaults[ACTION_COUNT] = {
     {KEY_F11, NO_BUTTON, PadPress::once},      // fullscreen
     {KEY_ESC, 6, PadPress::once},              // quit: Back or Select
     {KEY_F5, NO_BUTTON, PadPress::once},       // reload the level file
+    {KEY_M, NO_BUTTON, PadPress::once},        // mute
 };
 
 struct KeyName {
@@ -87,13 +89,15 @@ const SecondKey second_keys[] = {
 
 // Set by the keyboard thread, acted on by the game's own thread.
 std::atomic<int> fullscreen_presses{0};
+std::atomic<int> mute_presses{0};
 
-int take_fullscreen_keys(int pressed)
+int take_system_keys(int pressed)
 {
-    if (system_action(pressed >> 8, key_shifts) != SystemAction::Fullscreen)
-        return pressed;
-    fullscreen_presses++;
-    return 0;
+    switch (system_action(pressed >> 8, key_shifts)) {
+    case SystemAction::Fullscreen: fullscreen_presses++; return 0;
+    case SystemAction::Mute: mute_presses++; return 0;
+    default: return pressed;
+    }
 }
 
 // X's own defaults: 660 ms to the first repeat, then 25 a second.
@@ -194,6 +198,8 @@ SystemAction system_action(int scancode, int shifts)
         return SystemAction::Pause;
     case Action::fullscreen:
         return SystemAction::Fullscreen;
+    case Action::mute:
+        return SystemAction::Mute;
     case Action::quit:
         return SystemAction::Quit;
     default:
@@ -203,7 +209,7 @@ SystemAction system_action(int scancode, int shifts)
 
 void install_system_keys()
 {
-    keyboard_callback = take_fullscreen_keys;
+    keyboard_callback = take_system_keys;
 }
 
 void poll_system_keys()
@@ -211,9 +217,12 @@ void poll_system_keys()
     if (pad_started) {
         pad_in_play.update(read_pad(), bindings, now_ms());
         fullscreen_presses += pad_in_play.take_presses_of(Action::fullscreen);
+        mute_presses += pad_in_play.take_presses_of(Action::mute);
     }
     for (; fullscreen_presses > 0; fullscreen_presses--)
         toggle_fullscreen();
+    for (; mute_presses > 0; mute_presses--)
+        toggle_mute();
 }
 
 void rest_polling(int ms)

@@ -12,7 +12,7 @@
 #include <string>
 
 // What the player can ask for. The order is the order of the settings file.
-enum class Action { left, right, up, jump, fire, walk_fire, pause, fullscreen, quit, reload, none };
+enum class Action { left, right, up, jump, fire, walk_fire, pause, fullscreen, quit, reload, mute, none };
 constexpr int ACTION_COUNT = static_cast<int>(Action::none);
 
 constexpr int NO_BUTTON = -1;
@@ -24,7 +24,7 @@ struct Bindings {
     std::array<int, ACTION_COUNT> buttons; // a button number or NO_BUTTON
 };
 
-// Arrows, X, D, Left Ctrl, P, F11, Escape and F5; on a gamepad, buttons 0, 1 and
+// Arrows, X, D, Left Ctrl, P, F11, Escape, F5 and M; on a gamepad, buttons 0, 1 and
 // 2 jump, fire and walk-fire, Start (7) pauses and Back (6) quits.
 Bindings default_bindings();
 
@@ -48,17 +48,18 @@ Action action_for_key(int scancode);
 // asks for: its binding, else Pause pauses and Alt+Enter switches fullscreen.
 Action key_action(int scancode, int shifts);
 
-enum class SystemAction { None, Pause, Fullscreen, Quit };
+enum class SystemAction { None, Pause, Fullscreen, Mute, Quit };
 
 // The system action of a key pressed with the given shift flags, or None.
 SystemAction system_action(int scancode, int shifts);
 
-// Takes the fullscreen keys out of the keyboard buffer from now on, so they
-// work in every state and never count as "a key" for a wait.
+// Takes the fullscreen and mute keys out of the keyboard buffer from now on,
+// so they work in every state and never count as "a key" for a wait.
 void install_system_keys();
 
-// Reads the gamepad, queueing its presses, and switches fullscreen for the
-// fullscreen keys and buttons pressed since the last call. Every wait and
+// Reads the gamepad, queueing its presses, and switches fullscreen and the
+// sound for the fullscreen and mute keys and buttons pressed since the last
+// call. Every wait and
 // every pass of the loop calls it.
 void poll_system_keys();
 
@@ -107,8 +108,8 @@ Action take_action();
 // A gamepad as the game sees it, apart from Allegro so that tests can feed
 // it states. Held actions turn into presses the way the keyboard turns a
 // held key into key presses: one press, then repeats at the keyboard's rate.
-// Pause, fullscreen and quit press once per push; walk-fire is only held; a
-// button no action uses presses once, as Action::none.
+// Pause, fullscreen, quit, reload and mute press once per push; walk-fire is
+// only held; a button no action uses presses once, as Action::none.
 class Gamepad {
 public:
     explicit Gamepad(RepeatTiming timing) : timing_(timing) {}

@@ -25,6 +25,13 @@ export PATH="$WORK/bin:$PATH"
 export XDG_CONFIG_HOME="$WORK/config"
 SETTINGS_FILE="$XDG_CONFIG_HOME/tolbrint/tolbrint.cfg"
 
+# A home of the test's own: none of the developer's settings, and the game's
+# sound goes to ALSA's null device, so the tests are silent. The sound tests
+# write their own .asoundrc here.
+mkdir -p "$WORK/home"
+printf 'pcm.!default { type null }\n' >"$WORK/home/.asoundrc"
+export HOME="$WORK/home"
+
 # A failure ends the test even when it happens inside $(...) or a pipeline,
 # where exit alone would end only the subshell: the subshell signals the
 # test's own shell, which then exits 1 too.
