@@ -17,6 +17,8 @@ PLAY_PACKAGES=(
 # The Tiled tool, the tests, benchmarks and fuzzing, the man pages and the
 # Debian package with the checks made on it.
 TEST_PACKAGES=(
+  # ALSA, whose file and null plugins the sound tests record through
+  libasound2
   libgtest-dev libbenchmark-dev
   xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick xauth
   clang valgrind
