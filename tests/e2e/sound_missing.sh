@@ -7,7 +7,7 @@ play_silently() {
     local case=$1 expected=$2
     start_x
     stage_data "$PLAY_LEVEL"
-    start_game
+    start_game --skip-intro
     wait_for_window
     pass_intro
     key d
