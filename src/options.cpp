@@ -269,6 +269,7 @@ const Setting settings_table[] = {
     {"keys", "fullscreen", SettingKind::key, 0, KEY(fullscreen), "Switch between window and fullscreen."},
     {"keys", "quit", SettingKind::key, 0, KEY(quit), "Quit."},
     {"keys", "reload", SettingKind::key, 0, KEY(reload), "Read the level file again, keeping the hero's place."},
+    {"keys", "mute", SettingKind::key, 0, KEY(mute), "Sound effects off and on, at any moment."},
     {"joystick", "enabled", SettingKind::flag, 0, FLAG(gamepad),
      "Play with a gamepad when one is plugged in; its stick and d-pad walk and give up."},
     {"joystick", "joystick_device", SettingKind::text, 0, TEXT(joystick_device),
@@ -284,6 +285,7 @@ const Setting settings_table[] = {
      "Gamepad button that switches fullscreen."},
     {"joystick", "quit", SettingKind::button, 0, BUTTON(quit), "Gamepad button that quits (Back or Select)."},
     {"joystick", "reload", SettingKind::button, 0, BUTTON(reload), "Gamepad button that reads the level file again."},
+    {"joystick", "mute", SettingKind::button, 0, BUTTON(mute), "Gamepad button that switches the sound effects off and on."},
     {"sound", "volume", SettingKind::number, MAX_VOLUME, NUMBER(volume), "Sound volume, 0 (silent) to 255."},
 };
 

@@ -599,7 +599,7 @@ int game_main(int argc, char **argv)
     install_int(game_timer, 30);
     SoundSettings sound_settings;
     sound_settings.muted = options.muted;
-    sound_settings.volume = options.sound_volume;
+    sound_settings.volume = options.volume;
     start_sound(sound_settings);
 
     if (!options.skip_intro)

@@ -183,7 +183,7 @@ TEST(Strip, OneLineInTheRowsUnderThePictureAndEmptyAgain)
             ASSERT_EQ(getpixel(frame, x, y), 0);
 }
 
-TEST(SystemKeys, PauseFullscreenAndQuitAreKnownWithTheirShifts)
+TEST(SystemKeys, PauseFullscreenMuteAndQuitAreKnownWithTheirShifts)
 {
     EXPECT_EQ(system_action(KEY_P, 0), SystemAction::Pause);
     EXPECT_EQ(system_action(KEY_PAUSE, 0), SystemAction::Pause);
@@ -191,6 +191,7 @@ TEST(SystemKeys, PauseFullscreenAndQuitAreKnownWithTheirShifts)
     EXPECT_EQ(system_action(KEY_ENTER, KB_ALT_FLAG), SystemAction::Fullscreen);
     EXPECT_EQ(system_action(KEY_ENTER, 0), SystemAction::None);
     EXPECT_EQ(system_action(KEY_ESC, 0), SystemAction::Quit);
+    EXPECT_EQ(system_action(KEY_M, 0), SystemAction::Mute);
     EXPECT_EQ(system_action(KEY_D, 0), SystemAction::None);
     EXPECT_EQ(system_action(KEY_RIGHT, KB_ALT_FLAG), SystemAction::None);
 }

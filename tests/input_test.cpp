@@ -4,6 +4,7 @@
 
 #include "headless.h"
 #include "input.h"
+#include "sound.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ TEST_F(Input, KeyNamesReadBackWhateverTheirCase)
 TEST_F(Input, DefaultsAreTheGamesKeysAndNoTwoActionsShareOne)
 {
     const Bindings defaults = default_bindings();
-    const int expected[] = {KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_X, KEY_D, KEY_LCONTROL, KEY_P, KEY_F11, KEY_ESC, KEY_F5};
+    const int expected[] = {KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_X, KEY_D, KEY_LCONTROL, KEY_P, KEY_F11, KEY_ESC, KEY_F5, KEY_M};
     for (int i = 0; i < ACTION_COUNT; i++) {
         EXPECT_EQ(defaults.keys[i], expected[i]) << "action " << i;
         for (int j = i + 1; j < ACTION_COUNT; j++) {
@@ -82,6 +83,35 @@ TEST_F(Input, DefaultsAreTheGamesKeysAndNoTwoActionsShareOne)
     }
     EXPECT_EQ(action_for_key(KEY_X), Action::jump);
     EXPECT_EQ(action_for_key(KEY_SPACE), Action::none);
+}
+
+// M reaches no wait and no dispatch: the keyboard callback takes it in any
+// state, and the next poll switches the sound.
+TEST_F(Input, MuteIsTakenAtAnyMomentAndMovesWithItsBinding)
+{
+    install_system_keys();
+    const int m = KEY_M << 8 | 'm', n = KEY_N << 8 | 'n';
+    const bool before = sound_muted();
+    EXPECT_EQ(keyboard_callback(m), 0) << "M never reaches the key buffer";
+    poll_system_keys();
+    EXPECT_NE(sound_muted(), before);
+
+    Bindings moved = default_bindings();
+    moved.keys[index_of(Action::mute)] = KEY_N;
+    moved.buttons[index_of(Action::mute)] = 4;
+    use_bindings(moved);
+    EXPECT_EQ(system_action(KEY_N, 0), SystemAction::Mute);
+    EXPECT_EQ(keyboard_callback(m), m) << "M is an ordinary key once mute has moved";
+    EXPECT_EQ(keyboard_callback(n), 0);
+    poll_system_keys();
+    EXPECT_EQ(sound_muted(), before);
+    keyboard_callback = nullptr;
+
+    // The bound button presses once per push, like fullscreen.
+    Gamepad pad(REPEAT);
+    pad.update(pressing({4}), moved, 0);
+    pad.update(pressing({4}), moved, 2000);
+    EXPECT_EQ(pad.take_presses_of(Action::mute), 1);
 }
 
 TEST_F(Input, HeldActionsFollowTheBoundKeysAndThePad)

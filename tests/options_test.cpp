@@ -154,6 +154,19 @@ TEST(Options, AuthorsMayStartAnywhereAndSkipTheTitle)
     expect_usage_error(parse({"--skip-intro=1"}), "option '--skip-intro' takes no value");
 }
 
+TEST(Options, MuteStartsSilentWhateverTheVolume)
+{
+    EXPECT_FALSE(parse({}).options.muted);
+    Options from_settings;
+    from_settings.volume = 80;
+    const Parsed parsed = parse({"--mute"}, from_settings);
+    EXPECT_TRUE(parsed.result.play);
+    EXPECT_TRUE(parsed.options.muted);
+    EXPECT_EQ(parsed.options.volume, 80) << "M brings the sound back at the file's volume";
+    expect_usage_error(parse({"--mute=1"}), "option '--mute' takes no value");
+    EXPECT_NE(usage_text().find("    --mute"), std::string::npos);
+}
+
 TEST(Options, ReadingTwiceStartsAfresh)
 {
     expect_usage_error(parse({"--bogus"}), "unknown option '--bogus'");
@@ -207,8 +220,8 @@ protected:
 TEST_F(Settings, AGoodFileSetsEverySection)
 {
     const Options options = read("[video]\nscale = 3\nfullscreen = yes\npause_in_background = no\n"
-                                 "[keys]\njump = SPACE\nfire = f\nwalk_fire = RSHIFT\n"
-                                 "[joystick]\nenabled = no\njoystick_device = /tmp/pad\nfire = 5\nup = none\n"
+                                 "[keys]\njump = SPACE\nfire = f\nwalk_fire = RSHIFT\nmute = N\n"
+                                 "[joystick]\nenabled = no\njoystick_device = /tmp/pad\nfire = 5\nup = none\nmute = 4\n"
                                  "[sound]\nvolume = 0\n");
     EXPECT_EQ(warnings, "");
     EXPECT_EQ(options.scale, 3);
@@ -222,6 +235,8 @@ TEST_F(Settings, AGoodFileSetsEverySection)
     EXPECT_EQ(options.joystick_device, "/tmp/pad");
     EXPECT_EQ(options.bindings.buttons[index_of(Action::fire)], 5);
     EXPECT_EQ(options.bindings.buttons[index_of(Action::jump)], 0);
+    EXPECT_EQ(options.bindings.keys[index_of(Action::mute)], KEY_N);
+    EXPECT_EQ(options.bindings.buttons[index_of(Action::mute)], 4);
     EXPECT_EQ(options.volume, 0);
     // The joystick driver finds its device in the same configuration.
     EXPECT_STREQ(get_config_string("joystick", "joystick_device", ""), "/tmp/pad");
