@@ -9,7 +9,8 @@ dpkg-deb -c "$deb" >"$SCRATCH/contents" || fail "dpkg-deb -c cannot read $deb"
 awk '{print $6}' "$SCRATCH/contents" | sed 's|^\./|/|; s|/$||' >"$SCRATCH/paths"
 for path in \
     /usr/games/tolbrint /usr/bin/tolbrint-check /usr/bin/tolbrint-map \
-    /usr/share/games/tolbrint/tolbrint.dat /usr/share/games/tolbrint/level1.dat \
+    /usr/share/games/tolbrint/tolbrint.dat /usr/share/games/tolbrint/sounds.dat \
+    /usr/share/games/tolbrint/level1.dat \
     /usr/share/man/man6/tolbrint.6.gz /usr/share/man/man1/tolbrint-check.1.gz \
     /usr/share/man/man1/tolbrint-map.1.gz /usr/bin/tolbrint-tiled /usr/share/man/man1/tolbrint-tiled.1.gz \
     /usr/share/applications/org.tolbrint.Tolbrint.desktop \
@@ -21,8 +22,8 @@ done
 outside=$(grep -v '^/usr\(/\|$\)' "$SCRATCH/paths" | grep -vx '/\?' || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 ! grep -q '^/usr/local' "$SCRATCH/paths" || fail "files under /usr/local: $(grep '^/usr/local' "$SCRATCH/paths")"
-! grep -qE 'tolbrint-(mkdat|icon|renders)|test_|close_window|bench' "$SCRATCH/paths" ||
-    fail "build-only programs in the package: $(grep -E 'tolbrint-(mkdat|icon|renders)|test_|close_window|bench' "$SCRATCH/paths")"
+! grep -qE 'tolbrint-(mkdat|mksounds|icon|renders)|test_|close_window|bench' "$SCRATCH/paths" ||
+    fail "build-only programs in the package: $(grep -E 'tolbrint-(mkdat|mksounds|icon|renders)|test_|close_window|bench' "$SCRATCH/paths")"
 ! awk '$2 != "root/root"' "$SCRATCH/contents" | grep -q . || fail "files not owned by root"
 
 dpkg-deb -I "$deb" >"$SCRATCH/info" || fail "dpkg-deb -I cannot read $deb"
