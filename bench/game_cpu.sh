@@ -3,7 +3,10 @@
 # level, its user and system time read from /proc over ten seconds of play
 # while the hero stands (or walks right, with --walk), then the passes a
 # second counted over five seconds (with strace, when it is installed).
-#   bench/game_cpu.sh [--build DIR] [--screen WxH] [--walk] [-- GAME OPTIONS]
+# With --fire the hero fires four shots a second all along; with --sound the
+# game plays its effects into ALSA's file plugin (the null device behind it),
+# from a scratch home, and the size of the recording is reported.
+#   bench/game_cpu.sh [--build DIR] [--screen WxH] [--walk] [--fire] [--sound] [-- GAME OPTIONS]
 # The screen is 640x480 and the build directory build unless given; with
 # SHOT=FILE.png set, the screen at the end of the CPU reading is saved there.
 set -euo pipefail
@@ -11,21 +14,27 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build
 screen=640x480
 walk=
+fire=
+sound=
 while [ $# -gt 0 ]; do
     case $1 in
     --build) build=$2; shift 2 ;;
     --screen) screen=$2; shift 2 ;;
     --walk) walk=yes; shift ;;
+    --fire) fire=yes; shift ;;
+    --sound) sound=yes; shift ;;
     --) shift; break ;;
-    *) echo "usage: $0 [--build DIR] [--screen WxH] [--walk] [-- GAME OPTIONS]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--build DIR] [--screen WxH] [--walk] [--fire] [--sound] [-- GAME OPTIONS]" >&2; exit 2 ;;
     esac
 done
 build=$(cd "$build" && pwd)
 work=$(mktemp -d /tmp/tolbrint-cpu-XXXXXX)
 xvfb_pid=
 game_pid=
+firing=
 cleanup() {
     [ -n "$walk" ] && xdotool keyup Right 2>/dev/null
+    [ -n "$firing" ] && kill "$firing" 2>/dev/null
     # Allegro's own signal handler may hang once the X server is gone.
     [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
@@ -42,7 +51,15 @@ for _ in $(seq 100); do
 done
 export DISPLAY=":$(head -1 "$work/display")"
 cp "$build/tolbrint.dat" "$build/level1.dat" "$work/"
-(cd "$work" && exec "$build/tolbrint" "$@" >/dev/null 2>&1) &
+# Without --sound the game finds no sounds.dat and plays silently.
+mkdir -p "$work/home"
+printf 'pcm.!default { type null }\n' >"$work/home/.asoundrc"
+if [ -n "$sound" ]; then
+    cp "$build/sounds.dat" "$work/"
+    printf 'pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n' "$work/sound.raw" \
+        >"$work/home/.asoundrc"
+fi
+(cd "$work" && HOME="$work/home" exec "$build/tolbrint" "$@" >"$work/out" 2>&1) &
 game_pid=$!
 for _ in $(seq 100); do
     window=$(xdotool search --name "^tolbrint$" 2>/dev/null | head -1) && [ -n "$window" ] && break
@@ -56,9 +73,16 @@ for _ in $(seq 12); do
     sleep 1
 done
 [ -n "$walk" ] && xdotool keydown Right
+if [ -n "$fire" ]; then
+    (while :; do xdotool key d; sleep 0.25; done) &
+    firing=$!
+fi
 
 what="standing still"
 [ -n "$walk" ] && what="walking"
+[ -n "$fire" ] && what="$what and firing"
+sound_size() { stat -c %s "$work/sound.raw" 2>/dev/null || echo 0; }
+sound_before=$(sound_size)
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 seconds=10
 before=$(ticks "$game_pid") x_before=$(ticks "$xvfb_pid")
@@ -68,6 +92,11 @@ hz=$(getconf CLK_TCK)
 awk -v t=$((after - before)) -v x=$((x_after - x_before)) -v hz="$hz" -v s="$seconds" -v what="$what" \
     'BEGIN { printf "CPU while %s: %.1f%% of one core (%d ticks of 1/%d s in %d s); the X server: %.1f%%\n", what, 100 * t / hz / s, t, hz, s, 100 * x / hz / s }'
 [ -n "${SHOT:-}" ] && xwd -silent -root | convert xwd:- "$SHOT"
+if [ -n "$sound" ]; then
+    # 16-bit stereo at 44,100 Hz is 172 KiB a second.
+    echo "sound recorded meanwhile: $((($(sound_size) - sound_before) / 1024)) KiB"
+fi
+[ -s "$work/out" ] && echo "the game said: $(cat "$work/out")"
 
 # Every pass ends with a rest of one millisecond: a select call of 1 ms on
 # the game's main thread.
