@@ -561,55 +561,83 @@ void check_properties(DatBytes &in, const std::string &where)
     }
 }
 
-// Allegro's own unpacker, reading from a stretch of bytes in memory.
-struct MemoryStream {
-    const unsigned char *data;
-    std::size_t size;
-    std::size_t at;
+// Allegro's compression, unpacked here as Allegro's own unpacker does it:
+// each flag byte announces eight items, a set bit a literal byte and a clear
+// one a copy of 3 to 18 bytes from a window of the last 4096. Allegro starts
+// the window zeroed but for its last 18 bytes, which it leaves as the heap
+// had them; a stream that copies from those before writing them unpacks to
+// different bytes from one load to the next, so this check could not vouch
+// for what Allegro reads and refuses it.
+class Unpacker {
+public:
+    explicit Unpacker(DatBytes packed) : next_in_(packed.data()), end_(packed.data() + packed.left()) {}
+
+    // Unpacks until limit bytes are out or the packed bytes end, stopping
+    // mid-copy like Allegro when the limit falls inside one.
+    std::vector<unsigned char> unpack(std::size_t limit, const std::string &where)
+    {
+        std::vector<unsigned char> out;
+        std::size_t count = 0;
+        unsigned flags = 0;
+        while (count < limit) {
+            flags >>= 1;
+            if ((flags & 0x100) == 0) {
+                if (packed_left() < 1)
+                    break;
+                flags = *next_in_++ | 0xFF00u;
+            }
+            // Room for the longest item, the output growing as it fills.
+            if (out.size() - count < LONGEST_COPY)
+                out.resize(std::min(limit, std::max<std::size_t>(2 * out.size(), 65536)) + LONGEST_COPY);
+            if (flags & 1) {
+                if (packed_left() < 1)
+                    break;
+                out[count++] = put(*next_in_++);
+                continue;
+            }
+            if (packed_left() < 2)
+                break;
+            const unsigned low = next_in_[0], high = next_in_[1];
+            next_in_ += 2;
+            const unsigned from = low | (high & 0xF0) << 4;
+            const unsigned length = (high & 0x0F) + MIN_COPY;
+            for (unsigned k = 0; k < length && count < limit; k++)
+                out[count++] = put(window_at((from + k) & (WINDOW - 1), where));
+        }
+        out.resize(count);
+        return out;
+    }
+
+    std::size_t packed_left() const { return static_cast<std::size_t>(end_ - next_in_); }
+
+private:
+    static constexpr unsigned WINDOW = 4096;
+    static constexpr unsigned LONGEST_COPY = 18;
+    static constexpr unsigned MIN_COPY = 3;
+    static constexpr unsigned FIRST_WRITE = WINDOW - LONGEST_COPY;
+
+    unsigned char window_at(unsigned at, const std::string &where) const
+    {
+        if (at >= FIRST_WRITE && at - FIRST_WRITE >= written_)
+            malformed(where + " refers back to bytes before its start");
+        return window_[at];
+    }
+
+    unsigned char put(unsigned char byte)
+    {
+        window_[next_] = byte;
+        next_ = (next_ + 1) & (WINDOW - 1);
+        if (written_ < WINDOW)
+            written_++;
+        return byte;
+    }
+
+    const unsigned char *next_in_;
+    const unsigned char *end_;
+    unsigned char window_[WINDOW] = {};
+    unsigned next_ = FIRST_WRITE;
+    unsigned written_ = 0;
 };
-
-int stream_getc(void *userdata)
-{
-    MemoryStream &stream = *static_cast<MemoryStream *>(userdata);
-    return stream.at < stream.size ? stream.data[stream.at++] : EOF;
-}
-int stream_ungetc(int c, void *userdata)
-{
-    MemoryStream &stream = *static_cast<MemoryStream *>(userdata);
-    if (stream.at == 0)
-        return EOF;
-    stream.at--;
-    return c;
-}
-long stream_fread(void *p, long n, void *userdata)
-{
-    MemoryStream &stream = *static_cast<MemoryStream *>(userdata);
-    const std::size_t got = std::min(static_cast<std::size_t>(n), stream.size - stream.at);
-    std::memcpy(p, stream.data + stream.at, got);
-    stream.at += got;
-    return static_cast<long>(got);
-}
-int stream_putc(int, void *) { return EOF; }
-long stream_fwrite(const void *, long, void *) { return 0; }
-int stream_fseek(void *userdata, int offset)
-{
-    MemoryStream &stream = *static_cast<MemoryStream *>(userdata);
-    if (offset < 0 || static_cast<std::size_t>(offset) > stream.size - stream.at)
-        return -1;
-    stream.at += static_cast<std::size_t>(offset);
-    return 0;
-}
-int stream_feof(void *userdata)
-{
-    const MemoryStream &stream = *static_cast<MemoryStream *>(userdata);
-    return stream.at >= stream.size;
-}
-int stream_ferror(void *) { return 0; }
-int stream_fclose(void *) { return 0; }
-
-const PACKFILE_VTABLE memory_stream_vtable = {stream_fclose, stream_getc,  stream_ungetc,
-                                              stream_fread,  stream_putc,  stream_fwrite,
-                                              stream_fseek,  stream_feof,  stream_ferror};
 
 // An object compressed on its own: Allegro unpacks it straight from the
 // datafile as it reads, and goes on with the next entry where the unpacking
@@ -617,31 +645,12 @@ const PACKFILE_VTABLE memory_stream_vtable = {stream_fclose, stream_getc,  strea
 // used up to the last, or Allegro and this check would part ways.
 std::vector<unsigned char> unpack_object(DatBytes packed, std::size_t unpacked, const std::string &where)
 {
-    MemoryStream stream{packed.data(), packed.left(), 0};
-    PACKFILE *file = pack_fopen_vtable(&memory_stream_vtable, &stream);
-    LZSS_UNPACK_DATA *state = create_lzss_unpack_data();
-    if (!file || !state) {
-        if (file)
-            pack_fclose(file);
-        malformed(where + " cannot be unpacked: out of memory");
-    }
-    std::vector<unsigned char> bytes;
-    constexpr std::size_t STEP = 65536;
-    while (bytes.size() < unpacked) {
-        const std::size_t want = std::min(STEP, unpacked - bytes.size());
-        const std::size_t before = bytes.size();
-        bytes.resize(before + want);
-        const int got = lzss_read(file, state, static_cast<int>(want), bytes.data() + before);
-        bytes.resize(before + static_cast<std::size_t>(std::max(got, 0)));
-        if (got < static_cast<int>(want))
-            break;
-    }
-    free_lzss_unpack_data(state);
-    pack_fclose(file);
+    Unpacker unpacker(packed);
+    std::vector<unsigned char> bytes = unpacker.unpack(unpacked, where + "'s compressed data");
     if (bytes.size() != unpacked)
         malformed(where + " unpacks to " + bytes_text(bytes.size()) + " but says " + bytes_text(unpacked));
-    if (stream.at != stream.size)
-        malformed(where + " has " + bytes_text(stream.size - stream.at) + " after its compressed data");
+    if (unpacker.packed_left() != 0)
+        malformed(where + " has " + bytes_text(unpacker.packed_left()) + " after its compressed data");
     return bytes;
 }
 
@@ -685,13 +694,21 @@ std::vector<StoredEntry> check_entries(DatBytes &in, const std::string &prefix, 
     return entries;
 }
 
-bool has_datafile_signature(const std::string &path, const std::string &what)
+// The whole file, or its first bytes past the largest datafile.
+std::vector<unsigned char> read_file_bytes(const std::string &path, const std::string &what)
 {
     std::FILE *file = std::fopen(path.c_str(), "rb");
     if (!file)
         unreadable("cannot open the " + what);
-    unsigned char signature[4];
-    const std::size_t got = std::fread(signature, 1, sizeof signature, file);
+    std::vector<unsigned char> bytes;
+    constexpr std::size_t CHUNK = 65536;
+    std::size_t got = CHUNK;
+    while (got == CHUNK && bytes.size() <= LARGEST_DATAFILE) {
+        const std::size_t before = bytes.size();
+        bytes.resize(before + CHUNK);
+        got = std::fread(bytes.data() + before, 1, CHUNK, file);
+        bytes.resize(before + got);
+    }
     const bool read_failed = std::ferror(file);
     const int read_errno = errno;
     std::fclose(file);
@@ -699,36 +716,28 @@ bool has_datafile_signature(const std::string &path, const std::string &what)
         errno = read_errno;
         unreadable("cannot read the " + what);
     }
-    if (got == 0)
-        malformed("the file is empty");
-    if (got < sizeof signature)
-        return false;
-    const std::uint32_t magic = DatBytes(signature, sizeof signature).u32("");
-    return magic == static_cast<std::uint32_t>(F_PACK_MAGIC) || magic == static_cast<std::uint32_t>(F_NOPACK_MAGIC);
+    return bytes;
 }
 
-// The file after its signature, unpacked when it was packed; Allegro's own
-// reading does the unpacking.
+[[noreturn]] void too_large() { malformed(std::string("it is larger than ") + LARGEST_DATAFILE_TEXT); }
+
+// The file after its signature, unpacked when it was packed as a whole.
 std::vector<unsigned char> read_datafile_body(const std::string &path, const std::string &what)
 {
-    if (!has_datafile_signature(path, what))
+    const std::vector<unsigned char> file = read_file_bytes(path, what);
+    if (file.empty())
+        malformed("the file is empty");
+    if (file.size() > LARGEST_DATAFILE)
+        too_large();
+    DatBytes in(file.data(), file.size());
+    const std::uint32_t magic = in.left() < 4 ? 0 : in.u32("");
+    if (magic == static_cast<std::uint32_t>(F_NOPACK_MAGIC))
+        return std::vector<unsigned char>(in.data(), in.data() + in.left());
+    if (magic != static_cast<std::uint32_t>(F_PACK_MAGIC))
         malformed("");
-    PACKFILE *file = pack_fopen(path.c_str(), F_READ_PACKED);
-    if (!file)
-        unreadable("cannot read the " + what);
-    std::vector<unsigned char> body;
-    std::vector<unsigned char> chunk(65536);
-    for (;;) {
-        const long got = pack_fread(chunk.data(), static_cast<long>(chunk.size()), file);
-        if (got <= 0)
-            break;
-        if (body.size() + static_cast<std::size_t>(got) > LARGEST_DATAFILE) {
-            pack_fclose(file);
-            malformed(std::string("it is larger than ") + LARGEST_DATAFILE_TEXT);
-        }
-        body.insert(body.end(), chunk.begin(), chunk.begin() + got);
-    }
-    pack_fclose(file);
+    std::vector<unsigned char> body = Unpacker(in).unpack(LARGEST_DATAFILE + 1, "the packed file");
+    if (body.size() > LARGEST_DATAFILE)
+        too_large();
     return body;
 }
 
