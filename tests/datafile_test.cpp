@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -631,6 +632,56 @@ TEST_F(DamagedDatafile, FontRangesOfEveryDepthPassButMonoAndColourDoNotMix)
               NOT_READABLE + "entry 0's character range 1 is in colour but the range before is mono");
 }
 
+
+// One character, "A", two pixels square, in a colour range of the given
+// depth byte (0 is how dat marks 8 bits).
+std::string colour_font_range(unsigned depth)
+{
+    const std::size_t pixel_bytes = depth == 0 || depth == 8 ? 1 : depth <= 16 ? 2 : 3;
+    return std::string(1, static_cast<char>(depth)) + be32('A') + be32('A') + be16(2) + be16(2) +
+           std::string(4 * pixel_bytes, '\x05');
+}
+
+// A datafile of the 123 entries the game reads, as small as the contract
+// allows, with some entries replaced.
+std::string game_datafile_with(const std::map<int, std::string> &replaced)
+{
+    const auto bitmap = [](unsigned w, unsigned h) {
+        return dat_entry(DAT_BITMAP, be16(8) + be16(w) + be16(h) + std::string(w * h, '\x07'));
+    };
+    std::vector<std::string> entries;
+    for (int i = 0; i < 123; i++) {
+        const auto found = replaced.find(i);
+        if (found != replaced.end())
+            entries.push_back(found->second);
+        else if (data1[i].type == DAT_BITMAP)
+            entries.push_back(i == 37 ? bitmap(75, 100) : bitmap(320, 200));
+        else if (data1[i].type == DAT_FONT)
+            entries.push_back(dat_entry(DAT_FONT, be16(0) + be16(1) + colour_font_range(8)));
+        else if (data1[i].type == DAT_PALETTE)
+            entries.push_back(dat_entry(DAT_PALETTE, std::string(1024, '\x20')));
+        else
+            entries.push_back(dat_entry(DAT_RLE_SPRITE, rle_sprite(GOOD_RUNS)));
+    }
+    return datafile_of(entries);
+}
+
+// Deep pictures and fonts are well formed, so the message is not about a
+// broken file but names the entry and what the game draws with.
+TEST_F(DamagedDatafile, EntriesOfADepthTheGameDoesNotDrawWithAreNamed)
+{
+    ASSERT_EQ(load(game_datafile_with({})), "");
+    const auto font_of_depth = [](unsigned depth) {
+        return dat_entry(DAT_FONT, be16(0) + be16(1) + colour_font_range(depth));
+    };
+    EXPECT_EQ(load(game_datafile_with({{65, font_of_depth(16)}})),
+              "entry 65 is a font in 16-bit colour; the game's fonts are 8-bit");
+    EXPECT_EQ(load(game_datafile_with({{62, font_of_depth(32)}})),
+              "entry 62 is a font in 32-bit colour; the game's fonts are 8-bit");
+    EXPECT_EQ(load(game_datafile_with({{65, font_of_depth(0)}})), "") << "0 is how dat marks an 8-bit range";
+    EXPECT_EQ(load(game_datafile_with({{5, dat_entry(DAT_RLE_SPRITE, deep_rle_sprite(16, 2, 10 * 2))}})),
+              "entry 5 is a 16-bit picture; the game's pictures are 8-bit");
+}
 } // namespace
 
 // ---------------------------------------------------------------------------
