@@ -13,20 +13,16 @@
 
 namespace {
 
-std::string scratch;
+int input_file = -1;
 std::string datafile_path;
 
-void remove_scratch()
-{
-    unlink(datafile_path.c_str());
-    rmdir(scratch.c_str());
-}
-
-// Allegro's loader reads files only, so each input becomes one.
+// Allegro's loader reads files only, so each input becomes one: a file
+// unlinked as soon as it is made and reached through /proc, so that nothing
+// is left behind however the run ends (libFuzzer leaves on a finding
+// without running exit handlers).
 void write_input(const uint8_t *data, size_t size)
 {
-    std::FILE *file = std::fopen(datafile_path.c_str(), "wb");
-    if (!file || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0) {
+    if (ftruncate(input_file, 0) != 0 || pwrite(input_file, data, size, 0) != static_cast<ssize_t>(size)) {
         std::perror("datafile_fuzz: writing the input");
         std::abort();
     }
@@ -71,16 +67,18 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     // Memory-backed when possible: rewriting the file on a disk is slow.
     char in_memory[] = "/dev/shm/tolbrint-datfuzz-XXXXXX";
     char on_disk[] = "/tmp/tolbrint-datfuzz-XXXXXX";
-    const char *dir = mkdtemp(in_memory);
-    if (!dir)
-        dir = mkdtemp(on_disk);
-    if (!dir) {
-        std::perror("datafile_fuzz: scratch directory");
+    input_file = mkstemp(in_memory);
+    const char *made = in_memory;
+    if (input_file < 0) {
+        input_file = mkstemp(on_disk);
+        made = on_disk;
+    }
+    if (input_file < 0) {
+        std::perror("datafile_fuzz: scratch file");
         std::abort();
     }
-    scratch = dir;
-    datafile_path = scratch + "/fuzz.dat";
-    std::atexit(remove_scratch);
+    unlink(made);
+    datafile_path = "/proc/self/fd/" + std::to_string(input_file);
     return 0;
 }
 
