@@ -107,6 +107,36 @@ TEST_F(Datafile, BadGraphicsDatafilesAreReportedByName)
     EXPECT_EQ(error, dir + "/garbage.dat: not a readable Allegro datafile");
 }
 
+// The sounds go through the same checks, and the messages say which file
+// they are about.
+TEST_F(Datafile, TheSoundDatafileIsCheckedAndNamedAsSuch)
+{
+    const std::string dir = headless::temp_dir();
+    std::string error;
+    EXPECT_EQ(load_checked_datafile(dir + "/absent.dat", "sound datafile", error), nullptr);
+    EXPECT_EQ(error, dir + "/absent.dat: cannot open the sound datafile: No such file or directory");
+    EXPECT_EQ(load_checked_datafile(dir, "sound datafile", error), nullptr);
+    EXPECT_EQ(error, dir + ": the sound datafile is not a regular file");
+
+    const std::string built = std::string(TOLBRINT_BINARY_DIR) + "/sounds.dat";
+    std::FILE *file = std::fopen(built.c_str(), "rb");
+    ASSERT_NE(file, nullptr) << built;
+    std::vector<char> bytes(2000);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    headless::write_file(dir + "/cut.dat", std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(load_checked_datafile(dir + "/cut.dat", "sound datafile", error), nullptr);
+    EXPECT_EQ(error.rfind(dir + "/cut.dat: not a readable Allegro datafile", 0), 0u) << error;
+
+    DATAFILE *sounds = load_checked_datafile(built, "sound datafile", error);
+    ASSERT_NE(sounds, nullptr) << error;
+    int samples = 0;
+    for (const DATAFILE *entry = sounds; entry->type != DAT_END; entry++)
+        samples += entry->type == DAT_SAMPLE;
+    EXPECT_EQ(samples, 7);
+    unload_datafile(sounds);
+}
+
 TEST_F(Datafile, DataFilesAreFoundInTheWorkingDirectoryFirst)
 {
     const std::string dir = headless::temp_dir();
