@@ -1,5 +1,5 @@
-# An install under any prefix works, even moved: the game and the level
-# checker find their data from where they are. Started as the desktop menu
+# An install under any prefix works, even moved: the game (its pictures,
+# sounds and level) and the level checker find their data from where they are. Started as the desktop menu
 # starts it, the game writes its side files into the XDG state directory;
 # started from a terminal, into the working directory.
 source "$(dirname "$0")/lib/common.bash" "$@"
@@ -18,6 +18,8 @@ play_and_quit() {
     local rc
     rc=$(wait_exit 30)
     [ "$rc" = 0 ] || fail "$1 exited with $rc: $(cat "$WORK/out")"
+    # The sounds are found the same way (the test's sound device is ALSA's null).
+    ! grep -q "without sound" "$WORK/out" || fail "$1 found no sounds: $(cat "$WORK/out")"
 }
 
 start_x
