@@ -78,20 +78,6 @@ bullets_in_a_row() {
     [ "$(wc -w <<<"$GAPS")" -ge 2 ]
 }
 
-sky_rolled_by() {
-    convert "$standing" -crop 320x90+0+0 +repage -roll "+$2+0" "$WORK/rolled.png"
-    convert "$1" -crop 320x90+0+0 +repage "$WORK/sky.png"
-    same_as "$WORK/rolled.png" "$WORK/sky.png"
-}
-# Waits until everything has settled and checks the view's position, which
-# starts at 0 and is SCROLLED to the right.
-expect_view_at() {
-    local scrolled=$1 what=$2
-    wait_for_still 30 "the view to settle after $what" settled
-    sky_rolled_by "$SHOT" $(((-scrolled % 320 + 320) % 320)) ||
-        fail "$what: the view is not $scrolled pixels to the right of the start"
-    echo "ok: $what"
-}
 # Pushes AXIS to VALUE until the screen changes (the press was read), then
 # lets it go back to the middle, well before the repeat delay.
 push_axis() {

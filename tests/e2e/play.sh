@@ -35,20 +35,6 @@ wait_for_screen 10 "play to come back after the tent" back same_as "$standing"
 # the standing sky rolled by as much (it repeats every 320 columns, where
 # the panels wrap).
 xset r off
-sky_rolled_by() {
-    convert "$standing" -crop 320x90+0+0 +repage -roll "+$2+0" "$WORK/rolled.png"
-    convert "$1" -crop 320x90+0+0 +repage "$WORK/sky.png"
-    same_as "$WORK/rolled.png" "$WORK/sky.png"
-}
-# Walks, waits until everything has settled and checks the view's position,
-# which starts at 0 and is SCROLLED to the right.
-expect_view_at() {
-    local scrolled=$1 what=$2
-    wait_for_still 30 "the view to settle after $what" settled
-    sky_rolled_by "$SHOT" $(((-scrolled % 320 + 320) % 320)) ||
-        fail "$what: the view is not $scrolled pixels to the right of the start"
-    echo "ok: $what"
-}
 xdotool key --delay 30 --repeat 20 Right
 expect_view_at 40 "20 steps right"
 # 200 steps left take the view past two wraps of the panels.

@@ -353,6 +353,27 @@ start_play() {
 # Presses the intro's key until the first frame of play shows; SHOT holds it.
 pass_intro() { wait_for_play "$@"; }
 
+# Whether the sky above the hero in a screenshot is the sky of $standing (a
+# screenshot of the view at its start) rolled by PIXELS: the sky repeats
+# every 320 columns, where the panels wrap.
+#   sky_rolled_by SCREENSHOT PIXELS
+sky_rolled_by() {
+    convert "$standing" -crop 320x90+0+0 +repage -roll "+$2+0" "$WORK/rolled.png"
+    convert "$1" -crop 320x90+0+0 +repage "$WORK/sky.png"
+    same_as "$WORK/rolled.png" "$WORK/sky.png"
+}
+
+# Waits until everything has settled and checks the view's position, which
+# starts at 0 (in $standing) and is SCROLLED to the right.
+#   expect_view_at SCROLLED WHAT
+expect_view_at() {
+    local scrolled=$1 what=$2
+    wait_for_still 30 "the view to settle after $what" settled
+    sky_rolled_by "$SHOT" $(((-scrolled % 320 + 320) % 320)) ||
+        fail "$what: the view is not $scrolled pixels to the right of the start"
+    echo "ok: $what"
+}
+
 # Ends play with Escape and the game with one more key; expects exit code 0.
 quit_game() {
     key Escape
