@@ -89,9 +89,12 @@ TEST_F(Authoring, ABrokenFileKeepsTheOldLevelAndSaysWhereTheMistakeIs)
     broken.replace(broken.find("1000 160 1060"), 13, "1000 abc 1060");
     headless::write_file(path, broken);
 
+    zarn->firegun();
+    ASSERT_EQ(zarnbullets.size(), 1u);
     const std::string error = reload_level(*level, path);
     EXPECT_EQ(error, path + ":7:6: expected an integer (y1 of a solid record), found \"abc\"");
     EXPECT_EQ(level->enemies[0].x, 400) << "the old level plays on";
+    EXPECT_EQ(zarnbullets.size(), 1u) << "with the shot in flight";
     EXPECT_EQ(global_x, 100);
     EXPECT_EQ(strip_line(error), "level1.dat:7:6: expected an integer");
     EXPECT_EQ(strip_line("a/very/long/directory/name/somewhere/far-away-levels.dat:123:45: expected \"DUNE1\""),
