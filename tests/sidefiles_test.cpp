@@ -3,7 +3,9 @@
 #include "sidefiles.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -60,6 +62,11 @@ TEST(SideFiles, StateDirectoryFollowsXdgStateHomeOnlyWhenItIsAbsolute)
     {
         ScopedEnv state("XDG_STATE_HOME", nullptr);
         EXPECT_EQ(state_side_file_dir(), "/home/player/.local/state/tolbrint");
+        // An empty HOME is no home: the password file knows the real one.
+        ScopedEnv empty("HOME", "");
+        const passwd *entry = getpwuid(getuid());
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(state_side_file_dir(), std::string(entry->pw_dir) + "/.local/state/tolbrint");
     }
 }
 
