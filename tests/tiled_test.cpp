@@ -164,7 +164,8 @@ std::string things_of(const Level &level)
             text += " " + arg;
         text += "\n";
     }
-    text += "limits " + std::to_string(level.left_limit) + " " + std::to_string(level.right_limit) + " words " +
+    text += "limits " + std::to_string(level.left_limit) + " " + std::to_string(level.right_limit) + " " +
+            std::to_string(level.top_limit) + " " + std::to_string(level.bottom_limit) + " words " +
             level.header_word_1 + " " + level.header_word_2;
     return text;
 }
