@@ -1,5 +1,6 @@
 # A settings file moves jump to Space and fire to F: Space jumps, F fires, and
-# X and D do nothing any more. --print-config reads back unchanged.
+# X and D do nothing any more. --print-config reads back unchanged, and shows
+# the command line winning over the file.
 source "$(dirname "$0")/lib/common.bash" "$@"
 
 mkdir -p "$(dirname "$SETTINGS_FILE")"
@@ -17,6 +18,12 @@ CFG
 grep -qx "jump = SPACE" "$WORK/printed.cfg" || fail "--print-config: $(cat "$WORK/printed.cfg")"
 ( cd "$WORK" && env -u DISPLAY "$GAME" --config "$WORK/printed.cfg" --print-config >"$WORK/again.cfg" 2>&1 )
 cmp -s "$WORK/printed.cfg" "$WORK/again.cfg" || fail "the printed settings read back differently"
+# What the command line says wins over the file.
+printf '[video]\nscale = 2\nfullscreen = yes\n' >"$WORK/over.cfg"
+( cd "$WORK" && env -u DISPLAY "$GAME" --config "$WORK/over.cfg" --scale 5 --windowed --print-config \
+    >"$WORK/over.out" 2>&1 ) || fail "--print-config with options failed: $(cat "$WORK/over.out")"
+grep -qx "scale = 5" "$WORK/over.out" && grep -qx "fullscreen = no" "$WORK/over.out" ||
+    fail "the settings file won over the command line: $(cat "$WORK/over.out")"
 
 start_x
 ( cd "$WORK" && "$GAME" --config "$WORK/none.cfg" >"$WORK/out" 2>&1 ); rc=$?
