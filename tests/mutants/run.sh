@@ -50,6 +50,34 @@ mutant datafile_end_typed_entry src/datafile.cpp 's/if \(static_cast<std::int32_
 mutant datafile_end_typed_property src/datafile.cpp 's/if \(in\.i32\(where \+ "\x27s property type"\) == DAT_END\)\n        /in.i32(where + "\x27s property type");\n        if (false)\n        /' '^DamagedDatafile\.'
 mutant datafile_read_error_ignored src/datafile.cpp 's/if \(read_failed\) \{/if (false \&\& read_failed) {/' '^DamagedDatafile\.'
 
+# Presentation: the scale for the desktop, the enlargement, the colours, fullscreen.
+mutant window_scale_by_width_only src/display.cpp 's/return std::max\(1, std::min\(by_width, by_height\)\);/return std::max(1, by_width);/' '^Scale\.'
+mutant block_last_row_not_copied src/display.cpp 's/for \(int k = 1; k < scale; k\+\+\)/for (int k = 1; k < scale - 1; k++)/' '^Present\.'
+mutant colour_low_bits_dropped src/display.cpp 's/return \(\(v & 63\) << 2\) \| \(\(v & 63\) >> 4\);/return (v & 63) << 2;/' '^Colour\.'
+mutant fullscreen_not_centred_vertically src/display.cpp 's/picture_y = \(SCREEN_H - FRAME_H \* scale_now\) \/ 2;/picture_y = 0;/' '^e2e_scaling$'
+# The command line and the settings file.
+mutant value_to_flag_called_unknown src/options.cpp 's/if \(optopt\)\n        return "option/if (!optopt)\n        return "option/' '^Options\.'
+mutant scale_zero_accepted src/options.cpp 's/whole_number\(value, MIN_SCALE, MAX_SCALE, options\.scale\)/whole_number(value, 0, MAX_SCALE, options.scale)/' '^Options\.'
+mutant usage_error_exits_1 src/options.cpp 's/result\.exit_code = 2;/result.exit_code = 1;/' '^Options\.'
+mutant settings_outside_sections_unwarned src/options.cpp 's/std::vector<std::string> section_names\{""\};/std::vector<std::string> section_names;/' '^Settings\.'
+mutant file_over_command_line src/tolbrint.cpp 's/(    const SettingsResult settings =\n)/    parse_options(argc, argv, options);\n$1/; s/(        return false;\n)    parse_options\(argc, argv, options\);\n/$1/' '^e2e_remapped_keys$'
+mutant print_config_prints_defaults src/tolbrint.cpp 's/std::fputs\(settings_text\(options\)\.c_str\(\), stdout\);/std::fputs(settings_text(command_line).c_str(), stdout);/' '^e2e_remapped_keys$'
+# Key bindings and the gamepad.
+mutant keys_read_by_default_binding src/input.cpp 's/if \(bindings\.keys\[i\] == scancode\)/if (action_defaults[i].key == scancode)/' '^Input\.|^SystemKeys\.'
+mutant clash_earlier_gives_way src/options.cpp 's/const int yielding = written\[b\]\.empty\(\) \? a : b;/const int yielding = written[a].empty() ? b : a;/' '^Settings\.'
+mutant pad_repeat_one_tick_late src/input.cpp 's/now >= next_repeat_\[i\]/now > next_repeat_[i]/' '^Input\.'
+# Authoring: reload, starting anywhere, skipping the title.
+mutant failed_reload_clears_shots src/authoring.cpp 's/(    std::unique_ptr<Level> fresh;\n)/$1    zarnbullets.clear();\n    eweapons.clear();\n/' '^Authoring\.'
+mutant start_x_odd_negative src/authoring.cpp 's/const int view = x - static_cast<int>\(floor_mod\(x, 2\)\);/const int view = x - x % 2;/' '^Authoring\.'
+mutant skip_intro_ignored src/tolbrint.cpp 's/if \(!options\.skip_intro\)\n        intro\(\);/intro();/' '^e2e_reload$'
+# Side files.
+mutant empty_home_used src/sidefiles.cpp 's/if \(home && \*home\)/if (home)/' '^SideFiles'
+# The Tiled tool.
+mutant tiled_bottom_limit_from_top tools/tiled_import.cpp 's/h\.bottom_limit = int_property\(map_, "bottom limit"/h.bottom_limit = int_property(map_, "top limit"/' '^TiledTool\.'
+# The datafile's newer checks.
+mutant compressed_object_tail_ignored src/datafile.cpp 's/if \(unpacker\.packed_left\(\) != 0\)/if (false)/' '^DamagedDatafile\.'
+mutant colour_font_depth_unchecked src/datafile.cpp 's/if \(entry\.depth != MONO && entry\.depth != GAME_DEPTH\)/if (false)/' '^DamagedDatafile\.'
+
 selected() {
     [ $# -eq 0 ] && return 0
     local name
