@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 namespace {
 
@@ -147,4 +148,19 @@ bool write_datafile(const std::string &path, const std::vector<DatObject> &objec
         return false;
     }
     return true;
+}
+
+int build_datafile(const char *program, const std::string &path, const std::function<std::vector<DatObject>()> &make)
+{
+    try {
+        std::string error;
+        if (!write_datafile(path, make(), error)) {
+            std::fprintf(stderr, "%s: %s\n", program, error.c_str());
+            return 1;
+        }
+    } catch (const std::exception &problem) {
+        std::fprintf(stderr, "%s: %s\n", program, problem.what());
+        return 1;
+    }
+    return 0;
 }

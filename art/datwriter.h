@@ -6,6 +6,7 @@
 #include <allegro.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,10 @@ DatObject sample_object(const std::string &name, int rate, const std::vector<std
 
 // Returns false (and sets error) when the file cannot be written.
 bool write_datafile(const std::string &path, const std::vector<DatObject> &objects, std::string &error);
+
+// The whole of a generator's work: writes what make builds to path. Any
+// problem, in the sources or in writing, is one line on stderr naming the
+// program. Returns the exit code.
+int build_datafile(const char *program, const std::string &path, const std::function<std::vector<DatObject>()> &make);
 
 #endif

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <exception>
 
 #include "pictures.h"
 
@@ -19,16 +18,6 @@ int main(int argc, char **argv)
         return 1;
     }
     set_color_depth(8);
-    try {
-        std::string error;
-        if (!write_datafile(argv[2], build_all_entries(argv[1]), error)) {
-            std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
-            return 1;
-        }
-    } catch (const std::exception &problem) {
-        std::fprintf(stderr, "%s: %s\n", argv[0], problem.what());
-        return 1;
-    }
-    return 0;
+    return build_datafile(argv[0], argv[2], [&] { return build_all_entries(argv[1]); });
 }
 END_OF_MAIN()

@@ -25,9 +25,7 @@ start_x
 start_game
 wait_for_window
 pass_intro
-key Escape space
-rc=$(wait_exit 30)
-[ "$rc" = 0 ] || fail "the installed game exited with $rc: $(cat "$WORK/out")"
+quit_game "the installed game"
 
 [ "$(man -w tolbrint)" = /usr/share/man/man6/tolbrint.6.gz ] || fail "man -w tolbrint gives '$(man -w tolbrint 2>&1)'"
 (cd "$WORK" && tolbrint-check --help) >"$WORK/check-help" || fail "tolbrint-check --help failed"

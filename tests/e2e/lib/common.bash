@@ -375,12 +375,14 @@ expect_view_at() {
 }
 
 # Ends play with Escape and the game with one more key; expects exit code 0.
+# WHAT, if given, names the run in the failure.
+#   quit_game [WHAT]
 quit_game() {
     key Escape
     key space
     local rc
-    rc=$(wait_exit 20)
-    [ "$rc" = 0 ] || fail "exit code $rc; output: $(cat "$WORK/out")"
+    rc=$(wait_exit 30)
+    [ "$rc" = 0 ] || fail "${1:+$1: }exit code $rc, expected 0; output: $(cat "$WORK/out")"
 }
 
 # The level used by the play tests: flat ground, a portal at the start.
