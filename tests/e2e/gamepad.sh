@@ -119,13 +119,13 @@ wait_for_screen 10 "play to come back after the tent" back same_as "$standing"
 echo "ok: the d-pad's up at the tent"
 
 pad_press 0
-wait_for_screen 10 "button 0's jump" jumped reaches_above "$standing" 100
+catch_on_screen 10 "button 0's jump" jumped reaches_above "$standing" 100
 [ $((BOX_X + BOX_W)) -le 186 ] || fail "the jump changed ${BOX_W}x$BOX_H+$BOX_X+$BOX_Y, outside the hero"
 wait_for_screen 10 "the hero to land" landed same_as "$standing"
 echo "ok: button 0 jumps"
 
 pad_press 1
-wait_for_screen 10 "button 1's bullet" fired reaches_right_of "$standing" 200
+catch_on_screen 10 "button 1's bullet" fired reaches_right_of "$standing" 200
 wait_for_screen 10 "the bullet to vanish" after_shot same_as "$standing"
 echo "ok: button 1 fires"
 
@@ -134,7 +134,7 @@ echo "ok: button 1 fires"
 # BULLET_GAP pixels apart. Let go, the last shots fly out.
 held_since=$(now_ms)
 pad_button 1 1
-wait_for_screen 10 "the held button's first bullet" held_fired reaches_right_of "$standing" 200
+catch_on_screen 10 "the held button's first bullet" held_fired reaches_right_of "$standing" 200
 wait_for_screen 10 "the first bullet to vanish while the button is held" held_gap same_as "$standing"
 # Until the repeats begin the hero stands: the repeats came after the last
 # screenshot that shows him so, and before the first that shows anything
@@ -171,7 +171,7 @@ expect_view_at -4 "5 pushes of the d-pad to the left"
 pad_button 2 1
 sleep 0.3
 pad_axis "$STICK_X" "$FULL"
-wait_for_screen 10 "a shot walking to the right" walk_fired bullet_flies
+catch_on_screen 10 "a shot walking to the right" walk_fired bullet_flies
 pad_axis "$STICK_X" 0
 sleep 0.3
 pad_button 2 0

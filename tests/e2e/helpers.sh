@@ -37,4 +37,16 @@ cp "$WORK/a.png" "$WORK/b.png"
 convert -size 20x10 xc:black -fill white -draw "point 7,3" "$WORK/c.png"
 [ "$(difference_box "$WORK/a.png" "$WORK/c.png")" = 1x1+7+3 ] || fail "one pixel's box is $(difference_box "$WORK/a.png" "$WORK/c.png")"
 [ "$(pixel "$WORK/c.png" 7 3)" = 255,255,255 ] || fail "pixel read $(pixel "$WORK/c.png" 7 3)"
+# A moment that a slow judge would miss between two of its looks is still
+# caught: the root window is red for 0.3 s, and each judgement takes 0.5 s.
+start_x
+WINDOW=$(xwininfo -root | awk '/Window id:/ { print $4 }')
+xsetroot -solid black
+slowly_red() { sleep 0.5; [ "$(pixel "$1" 5 5)" = 255,0,0 ]; }
+(sleep 0.2; xsetroot -solid red; sleep 0.3; xsetroot -solid black) &
+painter=$!
+catch_on_screen 10 "the red moment" moment slowly_red
+wait "$painter"
+expect_snippet "start_x; WINDOW=\$(xwininfo -root | awk '/Window id:/ { print \$4 }'); catch_on_screen 1 \"a moment that never comes\" never false; echo reached" 1 \
+    "waited 1 s for a moment that never comes"
 echo PASS

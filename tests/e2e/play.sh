@@ -7,7 +7,7 @@ standing=$SHOT
 # X jumps: only the hero's picture changes, inside the box where he stands at
 # (130, 100); after the landing the frame is the same as before.
 key x
-wait_for_screen 10 "the jump" jumping differs_from "$standing"
+catch_on_screen 10 "the jump" jumping differs_from "$standing"
 box=$(difference_box "$standing" "$SHOT")
 read_box "$box"
 [ "$BOX_X" -ge 130 ] && [ $((BOX_X + BOX_W)) -le 186 ] && [ $((BOX_Y + BOX_H)) -le 180 ] && [ "$BOX_Y" -ge 60 ] ||
@@ -21,7 +21,7 @@ bullet_flew_right() {
     [ $((BOX_X + BOX_W)) -gt 200 ] && [ "$BOX_Y" -ge 100 ] && [ $((BOX_Y + BOX_H)) -le 180 ]
 }
 key d
-wait_for_screen 10 "a bullet right of the hero" fired bullet_flew_right
+catch_on_screen 10 "a bullet right of the hero" fired bullet_flew_right
 wait_for_screen 10 "the bullet to vanish" after_shot same_as "$standing"
 
 # Up at the portal shows the tent's text; a key returns to the same frame.
@@ -58,7 +58,7 @@ walk_firing() {
     local what=$1 box=$2 held
     shift 2
     for held in "$@"; do key_down "$held"; done
-    wait_for_screen 10 "$what" walk_firing bullets_in "$box"
+    catch_on_screen 10 "$what" walk_firing bullets_in "$box"
     xdotool key --delay 60 --repeat 9 z
     for ((held = $#; held >= 1; held--)); do key_up "${!held}"; done
 }

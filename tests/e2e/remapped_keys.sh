@@ -47,14 +47,14 @@ grep -q "tolbrint: $SETTINGS_FILE: \[video\] sclae = 2: no such setting; ignored
 # X, then F: once F's bullet flies, X has been read too, and nothing above the
 # hero's head (row 100) has changed, so he did not jump.
 key x f
-wait_for_screen 10 "F's bullet" fired reaches_right_of "$standing" 200
+catch_on_screen 10 "F's bullet" fired reaches_right_of "$standing" 200
 [ "$BOX_Y" -ge 100 ] || fail "X still jumps: the frame changed at ${BOX_W}x$BOX_H+$BOX_X+$BOX_Y"
 wait_for_screen 10 "the bullet to vanish" after_shot same_as "$standing"
 
 # D, then Space: once the hero rises, D has been read too, and nothing right
 # of the hero (column 186) has changed, so no bullet flies.
 key d space
-wait_for_screen 10 "Space's jump" jumped reaches_above "$standing" 100
+catch_on_screen 10 "Space's jump" jumped reaches_above "$standing" 100
 [ $((BOX_X + BOX_W)) -le 186 ] || fail "D still fires: the frame changed at ${BOX_W}x$BOX_H+$BOX_X+$BOX_Y"
 wait_for_screen 10 "the hero to land" landed same_as "$standing"
 

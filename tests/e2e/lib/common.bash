@@ -96,6 +96,64 @@ wait_for_screen() {
     done
 }
 
+# Like wait_for_screen, for what shows for a moment only: a bullet flies for
+# 0.65 s, a jump lasts about as long. wait_for_screen looks again only once it
+# has judged its last screenshot, which on a busy machine can take longer
+# than the moment. Here screenshots are taken one after another in the
+# background, until SECONDS pass or the moment is caught, and judged in the
+# order taken: a slow judge looks later, but at every moment.
+#   catch_on_screen SECONDS WHAT NAME PREDICATE [ARG...]
+catch_on_screen() {
+    local seconds=$1 what=$2 name=$3
+    shift 3
+    local frames="$WORK/$name.frames" judged=0 frame
+    rm -rf "$frames"
+    mkdir -p "$frames"
+    take_frames "$frames" $(($(now_ms) + seconds * 1000)) &
+    local taker=$!
+    while :; do
+        judged=$((judged + 1))
+        frame="$frames/$judged.xwd"
+        until [ -e "$frame" ] || [ -e "$frames/done" ]; do sleep 0.01; done
+        if [ ! -e "$frame" ]; then
+            wait "$taker"
+            fail "waited $seconds s for $what ($((judged - 1)) screenshots$(cat "$frames/error" 2>/dev/null))"
+        fi
+        SHOT="$WORK/$name.png"
+        if ! convert "$frame" "$SHOT" 2>"$WORK/shot.err"; then
+            touch "$frames/stop"
+            fail "cannot convert screenshot $frame: $(cat "$WORK/shot.err")"
+        fi
+        rm -f "$frame"
+        if "$@" "$SHOT"; then
+            touch "$frames/stop"
+            wait "$taker"
+            rm -rf "$frames"
+            return 0
+        fi
+    done
+}
+
+# The background half of catch_on_screen: numbered screenshots in FRAMES
+# until END (in now_ms) or a file "stop" there, at most 100 waiting to be
+# judged; then a file "done".
+take_frames() {
+    local frames=$1 end=$2 taken=0
+    while [ ! -e "$frames/stop" ] && [ "$(now_ms)" -lt "$end" ]; do
+        if [ "$(find "$frames" -name '*.xwd' | wc -l)" -ge 100 ]; then
+            sleep 0.02
+            continue
+        fi
+        taken=$((taken + 1))
+        if ! xwd -silent -id "$WINDOW" -out "$frames/$taken.part" 2>"$frames/xwd.err"; then
+            echo "; the last failed: $(cat "$frames/xwd.err")" >"$frames/error"
+            break
+        fi
+        mv "$frames/$taken.part" "$frames/$taken.xwd"
+    done
+    touch "$frames/done"
+}
+
 # The predicate "the screen equals this screenshot", for wait_for_screen.
 same_as() { [ "$(pixels_differing "$1" "$2")" = 0 ]; }
 # ... and "the screen differs from this screenshot".
