@@ -25,10 +25,7 @@ cp "$PLAY_LEVEL" "$WORK/levels/mine.dat"
 start_game levels/mine.dat
 wait_for_window
 pass_intro
-key Escape
-sleep 0.3
-key space
-[ "$(wait_exit 30)" = 0 ] || fail "the named level did not end cleanly: $(cat "$WORK/out")"
+quit_game "the named level"
 
 # A level that is not there is reported by the name it was given, once the
 # title has taken its key.

@@ -37,10 +37,7 @@ measure_pace() {
 }
 
 play_and_quit() {
-    key Escape
-    sleep 0.3
-    key space
-    [ "$(wait_exit 20)" = 0 ] || fail "exit code $(cat "$WORK/rc" 2>/dev/null); output: $(cat "$WORK/out")"
+    quit_game
     ! grep -q "without sound" "$WORK/out" || fail "the game found no sound: $(cat "$WORK/out")"
 }
 

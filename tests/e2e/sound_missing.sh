@@ -13,11 +13,7 @@ play_silently() {
     key d
     key Right Right x
     sleep 0.3
-    key Escape
-    sleep 0.3
-    key space
-    rc=$(wait_exit 20)
-    [ "$rc" = 0 ] || fail "$case: exit code $rc; output: $(cat "$WORK/out")"
+    quit_game "$case"
     [ "$(wc -l <"$WORK/out")" = 1 ] || fail "$case: not one line on stderr: $(cat "$WORK/out")"
     grep -qF "$expected" "$WORK/out" || fail "$case: the line was: $(cat "$WORK/out")"
     [ ! -e "$WORK/messagebox" ] || fail "$case: a message box: $(cat "$WORK/messagebox")"
