@@ -63,11 +63,13 @@ bursts "$before_kill" $((before_kill + 100000000)) |
 
 # Each press of D is followed within 50 ms by a burst. A press counts from
 # the moment xdotool has sent it (starting xdotool itself takes tens of
-# milliseconds on a busy machine).
+# milliseconds on a busy machine). The game may answer before the recording
+# is measured after the key, so the search starts from its size before.
 presses=()
 for _ in 1 2 3 4 5; do
+    before=$(frames)
     xdotool keydown d keyup d
-    presses+=("$(frames)")
+    presses+=("$before $(frames)")
     sleep 0.3
 done
 sleep 0.5
@@ -76,13 +78,15 @@ sleep 0.5
 measure_pace
 [ -z "$(bursts "$QUIET_FROM" "$QUIET_TO")" ] || fail "standing still is not silent: $(bursts "$QUIET_FROM" "$QUIET_TO")"
 echo "recording pace: $FRAMES_PER_MS frames a millisecond"
-# A press that finds only the next press's shot (300 ms on) never reached
-# the game; one such is forgiven on a busy machine, a late shot never.
+# A press that finds only the next press's shot (300 ms on), or none after
+# the last press, never reached the game; one such is forgiven on a busy
+# machine, a late shot never.
 lost=0
-for pressed in "${presses[@]}"; do
-    started=$(bursts "$pressed" $((pressed + 1000000)) | head -1 | cut -d' ' -f1)
-    [ -n "$started" ] || fail "no sound after the press at frame $pressed"
-    delay=$(((started - pressed) / FRAMES_PER_MS))
+for press in "${presses[@]}"; do
+    read -r before sent <<<"$press"
+    started=$(bursts "$before" $((before + 1000000)) | head -1 | cut -d' ' -f1)
+    if [ -z "$started" ]; then lost=$((lost + 1)); continue; fi
+    delay=$(((started > sent ? started - sent : 0) / FRAMES_PER_MS))
     echo "shot heard $delay ms after the key"
     if [ "$delay" -ge 250 ]; then lost=$((lost + 1)); continue; fi
     [ "$delay" -le 50 ] || fail "the shot came $delay ms after the key"
