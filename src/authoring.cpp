@@ -5,6 +5,7 @@
 
 #include "display.h"
 #include "level.h"
+#include "replay.h"
 #include "tolbrint.h"
 #include "zarn.h"
 
@@ -93,9 +94,18 @@ const std::string &level_file() { return playing_file; }
 
 std::string reload_level(Level &level, const std::string &path)
 {
+    try {
+        return reload_level(level, read_level_text(path));
+    } catch (const LevelError &error) {
+        return error.what();
+    }
+}
+
+std::string reload_level(Level &level, const LevelText &source)
+{
     std::unique_ptr<Level> fresh;
     try {
-        fresh = std::make_unique<Level>(path);
+        fresh = std::make_unique<Level>(source);
     } catch (const LevelError &error) {
         return error.what();
     }
@@ -124,9 +134,11 @@ std::string strip_line(const std::string &message)
     return line;
 }
 
+// A run's replay keeps the text that each reload read.
 void reload_key(Level &level, Zarn &)
 {
-    const std::string error = reload_level(level, playing_file);
+    const ReplayLevel source = level_for_reload(playing_file);
+    const std::string error = source.unreadable.empty() ? reload_level(level, source.level) : source.unreadable;
     if (!error.empty())
         std::fprintf(stderr, "tolbrint: %s\n", error.c_str());
     strip_after_reload = error.empty() ? "" : strip_line(error);

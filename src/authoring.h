@@ -19,6 +19,9 @@ const std::string &level_file();
 // nothing left under his feet the hero falls. When the file does not load,
 // level stays as it was and the loader's message is returned; "" otherwise.
 std::string reload_level(Level &level, const std::string &path);
+// The same from a level text already read.
+struct LevelText;
+std::string reload_level(Level &level, const LevelText &source);
 
 // The line of the bottom strip for a reload's error: the place in the file
 // and what was expected there, cut to what fits.

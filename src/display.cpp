@@ -287,6 +287,8 @@ void set_game_palette(const RGB *colours)
     set_palette(const_cast<RGB *>(colours));
 }
 
+const RGB *game_palette() { return palette; }
+
 void set_palette_entry(int index, int red, int green, int blue)
 {
     RGB colour = {static_cast<unsigned char>(red), static_cast<unsigned char>(green),

@@ -72,6 +72,8 @@ void present();
 
 // Palette changes show on the next present.
 void set_game_palette(const RGB *palette);
+// The palette the frame is shown in.
+const RGB *game_palette();
 void set_palette_entry(int index, int red, int green, int blue);
 
 // Between the window and fullscreen; nothing drawn is lost. When fullscreen

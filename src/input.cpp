@@ -12,7 +12,6 @@
 
 #include "display.h"
 #include "sound.h"
-#include "tolbrint.h"
 
 namespace {
 
@@ -106,6 +105,11 @@ constexpr RepeatTiming X_DEFAULT_REPEAT = {660, 40};
 Bindings bindings = default_bindings();
 Gamepad pad_in_play(X_DEFAULT_REPEAT);
 bool pad_started = false;
+
+std::atomic<bool> window_closed{false};
+bool pause_asked = false;
+std::deque<Action> pushed_back;
+PassCommand command_in_force;
 
 int index_of(Action action) { return static_cast<int>(action); }
 
@@ -228,7 +232,7 @@ void poll_system_keys()
 void rest_polling(int ms)
 {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!close_requested()) {
+    while (!window_closed) {
         poll_system_keys();
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
         if (left.count() <= 0)
@@ -325,11 +329,123 @@ void start_gamepad(bool enabled)
     pad_started = true;
 }
 
-bool action_waiting() { return keypressed() || pad_in_play.press_waiting(); }
+bool action_waiting() { return !pushed_back.empty() || keypressed() || pad_in_play.press_waiting(); }
 
 Action take_action()
 {
+    if (!pushed_back.empty()) {
+        const Action action = pushed_back.front();
+        pushed_back.pop_front();
+        return action;
+    }
     if (keypressed())
         return key_action(readkey() >> 8, key_shifts);
     return pad_in_play.take_press();
+}
+
+void push_back_action(Action action) { pushed_back.push_back(action); }
+
+bool key_down(int scancode) { return scancode > 0 && scancode < KEY_MAX && key[scancode]; }
+
+int take_key() { return keypressed() ? readkey() >> 8 : 0; }
+
+namespace {
+
+ActionSet play_held_actions()
+{
+    ActionSet held;
+    for (Action action : PLAY_HELD_ACTIONS)
+        held[index_of(action)] = action_held(action);
+    return held;
+}
+
+PassCommand read_command(bool pause_is_a_press)
+{
+    PassCommand command;
+    while (action_waiting()) {
+        const Action action = take_action();
+        if (action == Action::pause && !pause_is_a_press) {
+            request_pause();
+            continue;
+        }
+        command.pressed = true;
+        command.press = action == Action::pause ? Action::none : action;
+        break;
+    }
+    command.held = play_held_actions();
+    return command;
+}
+
+} // namespace
+
+PassCommand read_pass_command() { return read_command(false); }
+
+PassCommand read_wait_command() { return read_command(true); }
+
+PassCommand key_command(int scancode)
+{
+    PassCommand command;
+    command.pressed = true;
+    command.press = key_action(scancode, key_shifts);
+    command.held = play_held_actions();
+    return command;
+}
+
+const PassCommand &current_command() { return command_in_force; }
+
+void set_current_command(const PassCommand &command) { command_in_force = command; }
+
+void request_pause() { pause_asked = true; }
+
+bool pause_requested() { return pause_asked; }
+
+void clear_pause_request() { pause_asked = false; }
+
+bool close_requested() { return window_closed; }
+
+void request_close() { window_closed = true; }
+
+bool wait_for_key()
+{
+    poll_system_keys();
+    while (!action_waiting()) {
+        if (window_closed)
+            return false;
+        rest(5);
+        poll_system_keys();
+    }
+    take_action();
+    return true;
+}
+
+bool wait_for_new_key()
+{
+    clear_keybuf();
+    pushed_back.clear();
+    gamepad().clear_presses();
+    std::array<bool, KEY_MAX> held_before{};
+    for (int k = 0; k < KEY_MAX; k++)
+        held_before[k] = key[k];
+    ActionSet pad_held_before = gamepad().held();
+    for (;;) {
+        if (window_closed)
+            return false;
+        poll_system_keys();
+        for (int k = 0; k < KEY_MAX; k++)
+            held_before[k] = held_before[k] && key[k];
+        pad_held_before &= gamepad().held();
+        if (keypressed()) {
+            const int scancode = readkey() >> 8;
+            if (scancode <= 0 || scancode >= KEY_MAX || !held_before[scancode])
+                return true;
+        }
+        // A held button's repeats are not a new press; a button no action
+        // uses presses as Action::none.
+        while (gamepad().press_waiting()) {
+            const Action action = gamepad().take_press();
+            if (action == Action::none || !pad_held_before[static_cast<int>(action)])
+                return true;
+        }
+        rest(5);
+    }
 }

@@ -104,6 +104,62 @@ bool action_waiting();
 // Takes one waiting press, keys first: the action it asks for, Action::none
 // for an unbound key or when nothing waits.
 Action take_action();
+// The next take_action() gives this press first (a key that took over a
+// replay acts in the first pass played live).
+void push_back_action(Action action);
+
+// A key of the keyboard's own, apart from the bindings (the playback keys).
+bool key_down(int scancode);
+// Takes one waiting key press: its scancode, 0 when none waits.
+int take_key();
+
+// One pass's input, read once, and all that play sees of the player: the
+// press taken this pass, if any, and the actions held. Live play fills it
+// from the keyboard and the gamepad, a replay from its file.
+struct PassCommand {
+    bool pressed = false;
+    Action press = Action::none; // Action::none: a key or button no action uses
+    ActionSet held;              // only the actions play asks about: see PLAY_HELD_ACTIONS
+
+    bool operator==(const PassCommand &other) const
+    {
+        return pressed == other.pressed && press == other.press && held == other.held;
+    }
+};
+
+// The held actions that play reads: walking, walk-fire and up.
+constexpr Action PLAY_HELD_ACTIONS[] = {Action::left, Action::right, Action::up, Action::walk_fire};
+
+// Reads the devices for one pass: a pause press asks for the pause and is
+// no game input; the first other waiting press becomes the command's, and
+// later ones wait for the next pass.
+PassCommand read_pass_command();
+// The same while play waits for a key (a tent's message): every press,
+// the pause key's too, is the key that goes on.
+PassCommand read_wait_command();
+// The command a press of the key would give with what is held now.
+PassCommand key_command(int scancode);
+
+// The command play acts on: the last one read, by a pass or by a wait.
+const PassCommand &current_command();
+void set_current_command(const PassCommand &command);
+
+// The player's pause key asks for a pause; play's loop takes the request.
+void request_pause();
+bool pause_requested();
+void clear_pause_request();
+
+// The window's close button ends the game from any point: waits return early
+// and the loop stops.
+bool close_requested();
+void request_close();
+
+// Waits for a key or gamepad press and takes it; returns false instead
+// when the window is closed.
+bool wait_for_key();
+// The same for a key pressed from now on: keys already in the buffer, and
+// the auto-repeat of keys held now, do not count.
+bool wait_for_new_key();
 
 // A gamepad as the game sees it, apart from Allegro so that tests can feed
 // it states. Held actions turn into presses the way the keyboard turns a

@@ -526,6 +526,8 @@ void update_removing(std::vector<Thing> &list, Gone gone)
 
 } // namespace
 
+LevelText read_level_text(const std::string &filename) { return {read_level_file(filename), filename}; }
+
 Level::Level(std::string filename)
 {
     std::ofstream debug = start_debug_file();

@@ -63,6 +63,10 @@ struct LevelText {
     std::string name;
 };
 
+// Reads a level file whole, as the loader does; throws LevelError, naming
+// the file, when it cannot.
+LevelText read_level_text(const std::string &filename);
+
 class Level {
 public:
     int header_value_1 = 0;

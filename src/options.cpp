@@ -84,6 +84,16 @@ const OptionRow option_table[] = {
      [](Options &o, const char *) { o.action = Options::Action::PrintConfig; return std::string(); }},
     {"mute", 0, nullptr, "start with the sound effects off (M switches them)",
      [](Options &o, const char *) { o.muted = true; return std::string(); }},
+    {"record", 0, "FILE", "write the run's replay to FILE as well as to the last-run file",
+     [](Options &o, const char *file) { o.record = file; return std::string(); }},
+    {"playback", 0, "FILE", "show the replay FILE (Space pauses, . steps, F held runs 8 times faster)",
+     [](Options &o, const char *file) { o.playback = file; return std::string(); }},
+    {"timedemo", 0, "FILE", "play the replay FILE as fast as it goes and print how fast that was",
+     [](Options &o, const char *file) { o.timedemo = file; return std::string(); }},
+    {"verify", 0, nullptr, "check the replay given as FILE (or by --timedemo) with no display; exit 1 on a difference",
+     [](Options &o, const char *) { o.verify = true; return std::string(); }},
+    {"frame-hashes", 0, "FILE", "write a hash of every pass's picture to FILE, one line a pass",
+     [](Options &o, const char *file) { o.frame_hashes = file; return std::string(); }},
 };
 
 constexpr int OPTION_COUNT = sizeof option_table / sizeof option_table[0];
@@ -169,11 +179,32 @@ std::string option_label(const OptionRow &row)
     return label;
 }
 
+// A replay brings its own level and start, and one run plays one replay.
+std::string replay_options_problem(const Options &options)
+{
+    if (!options.playback.empty() + !options.timedemo.empty() > 1)
+        return "--playback and --timedemo each play a replay; give one of them";
+    if (options.verify && !options.playback.empty())
+        return "--verify checks a replay with no window; give it the FILE instead of --playback";
+    if (options.verify && !options.timedemo.empty() && !options.level.empty())
+        return "--verify checks one replay, and both '" + options.timedemo + "' and '" + options.level + "' were given";
+    if (options.verify && options.replay().empty())
+        return "--verify needs a replay FILE";
+    if (options.verify && !options.record.empty())
+        return "--verify plays no game to record";
+    if (options.plays_replay() && !options.verify && !options.level.empty())
+        return "a replay plays its own level, and '" + options.level + "' was given too";
+    if (options.plays_replay() && options.start_x)
+        return "a replay starts where its run started; --start-x cannot be given with it";
+    return "";
+}
+
 } // namespace
 
 std::string usage_text()
 {
     std::string text = "Usage: tolbrint [OPTIONS] [LEVEL]\n"
+                       "       tolbrint --verify [--timedemo] FILE\n"
                        "Plays LEVEL, a level file (the shipped level1.dat when none is given).\n\n"
                        "Options:\n";
     std::size_t width = 0;
@@ -211,6 +242,10 @@ ParseResult parse_options(int argc, char **argv, Options &options)
             return usage_error("more than one level given ('" + options.level + "' and '" + argv[i] + "')");
         options.level = argv[i];
     }
+
+    const std::string conflict = replay_options_problem(options);
+    if (!conflict.empty())
+        return usage_error(conflict);
 
     ParseResult result;
     if (options.action == Options::Action::ShowHelp)

@@ -33,6 +33,16 @@ struct Options {
     std::string joystick_device;            // the gamepad's device; "" lets the library look
     int volume = MAX_VOLUME;                // sound volume, 0 to MAX_VOLUME
     bool muted = false;                     // start with the sound effects off (M switches)
+
+    std::string record;       // --record: write the run's replay here too
+    std::string playback;     // --playback: show this replay in the window
+    std::string timedemo;     // --timedemo: play this replay as fast as it goes
+    bool verify = false;      // --verify: check a replay with no display
+    std::string frame_hashes; // --frame-hashes: write a hash of each pass's picture here
+
+    // The replay that plays instead of the player, "" for none.
+    const std::string &replay() const { return !playback.empty() ? playback : !timedemo.empty() ? timedemo : level; }
+    bool plays_replay() const { return verify || !playback.empty() || !timedemo.empty(); }
 };
 
 // --start-x takes a world x at most this far from 0, well inside the range

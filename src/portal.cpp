@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "replay.h"
 #include "sound.h"
 #include "tolbrint.h"
 
@@ -54,12 +55,13 @@ void draw_tent(BITMAP *target, const std::vector<std::string> &args)
         write_centred(target, face, args[i], text_row(i));
 }
 
-// The key is waited for like every other wait of the game's, so that the
-// window's close button still ends the game from here.
+// The key that goes on is play's input like any other, so that a replay
+// shows the message as long as the run did; the window's close button still
+// ends the game from here.
 void tent(std::vector<std::string> &args)
 {
     sound_tent();
     draw_tent(game_frame(), args);
     present();
-    wait_for_key();
+    wait_for_play_press();
 }

@@ -12,6 +12,7 @@
 namespace {
 
 std::string side_file_dir;
+bool discarding = false;
 
 std::string home_dir()
 {
@@ -32,10 +33,14 @@ bool is_directory(const std::string &path)
 
 std::string side_file_path(const std::string &name)
 {
+    if (discarding)
+        return "/dev/null";
     return side_file_dir.empty() ? name : side_file_dir + "/" + name;
 }
 
 void set_side_file_dir(const std::string &dir) { side_file_dir = dir; }
+
+void discard_side_files() { discarding = true; }
 
 std::string state_side_file_dir()
 {

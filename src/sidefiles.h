@@ -11,6 +11,8 @@ std::string side_file_path(const std::string &name);
 
 // Side files go into dir from now on; "" is the working directory.
 void set_side_file_dir(const std::string &dir);
+// Side files are written nowhere from now on (a replay being checked).
+void discard_side_files();
 
 // $XDG_STATE_HOME/tolbrint, or ~/.local/state/tolbrint when that variable is
 // unset or not an absolute path; "" when no home directory is known either.

@@ -5,15 +5,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <chrono>
 #include <ctime>
-#include <thread>
+#include <chrono>
 
 #include "authoring.h"
 #include "input.h"
 #include "intro.h"
 #include "level.h"
 #include "options.h"
+#include "replay.h"
 #include "sidefiles.h"
 #include "sound.h"
 #include "zarn.h"
@@ -47,9 +47,7 @@ std::array<Panel, 3> panels()
 
 namespace {
 
-std::atomic<bool> window_closed{false};
 std::atomic<bool> paused{false};
-bool paused_by_player = false;
 bool pause_in_background = true;
 
 } // namespace
@@ -60,63 +58,7 @@ void game_timer()
         game_time++;
 }
 
-bool close_requested()
-{
-    return window_closed;
-}
-
-void request_close()
-{
-    window_closed = true;
-}
-
-bool wait_for_key()
-{
-    poll_system_keys();
-    while (!action_waiting()) {
-        if (window_closed)
-            return false;
-        rest(5);
-        poll_system_keys();
-    }
-    take_action();
-    return true;
-}
-
-bool wait_for_new_key()
-{
-    clear_keybuf();
-    gamepad().clear_presses();
-    std::array<bool, KEY_MAX> held_before{};
-    for (int k = 0; k < KEY_MAX; k++)
-        held_before[k] = key[k];
-    ActionSet pad_held_before = gamepad().held();
-    for (;;) {
-        if (window_closed)
-            return false;
-        poll_system_keys();
-        for (int k = 0; k < KEY_MAX; k++)
-            held_before[k] = held_before[k] && key[k];
-        pad_held_before &= gamepad().held();
-        if (keypressed()) {
-            const int scancode = readkey() >> 8;
-            if (scancode <= 0 || scancode >= KEY_MAX || !held_before[scancode])
-                return true;
-        }
-        // A held button's repeats are not a new press; a button no action
-        // uses presses as Action::none.
-        while (gamepad().press_waiting()) {
-            const Action action = gamepad().take_press();
-            if (action == Action::none || !pad_held_before[static_cast<int>(action)])
-                return true;
-        }
-        rest(5);
-    }
-}
-
 void set_pause_in_background(bool pause) { pause_in_background = pause; }
-
-void request_pause() { paused_by_player = true; }
 
 bool game_paused() { return paused; }
 
@@ -291,16 +233,9 @@ void show_panels()
         blit(panel.bitmap, game_frame(), 0, 0, panel.offset, 0, 320, 200);
 }
 
-// Passes start this far apart, so the game runs at the same speed on every
-// machine that can keep up.
-constexpr auto MIN_PASS_TIME = std::chrono::milliseconds(10);
-// A loop this far behind its timetable (a stalled machine) starts a new one
-// instead of running the missed passes in a burst.
-constexpr auto MAX_LAG = std::chrono::milliseconds(100);
-
 bool pause_wanted()
 {
-    return paused_by_player || (pause_in_background && window_in_background());
+    return pause_requested() || (pause_in_background && window_in_background());
 }
 
 // While paused only the system keys act: the pause key resumes, Escape
@@ -310,18 +245,18 @@ void stay_paused()
     paused = true;
     show_strip_text("PAUSED");
     present();
-    while (pause_wanted() && !QUIT && !window_closed) {
+    while (pause_wanted() && !QUIT && !close_requested()) {
         poll_system_keys();
         while (action_waiting()) {
             const Action action = take_action();
             if (action == Action::pause)
-                paused_by_player = false;
+                clear_pause_request();
             else if (action == Action::quit)
                 QUIT = true;
         }
         rest(5);
     }
-    paused_by_player = false;
+    clear_pause_request();
     show_strip_text(reload_strip_line());
     present();
     paused = false;
@@ -338,9 +273,12 @@ void jump(Level &level, Zarn &)
         shift_ys = -4;
 }
 
+// What the pass's command holds: play never asks the devices.
+bool held(Action action) { return current_command().held[static_cast<int>(action)]; }
+
 bool walking_allowed()
 {
-    return !action_held(Action::walk_fire) && !action_held(Action::up);
+    return !held(Action::walk_fire) && !held(Action::up);
 }
 
 void walk_left(Level &level, Zarn &zarn)
@@ -370,7 +308,6 @@ struct ActionHandler {
 
 const ActionHandler action_handlers[] = {
     {Action::quit, [](Level &, Zarn &) { QUIT = true; }},
-    {Action::pause, [](Level &, Zarn &) { request_pause(); }},
     {Action::fire, [](Level &, Zarn &zarn) { zarn.firegun(); }},
     {Action::jump, jump},
     {Action::left, walk_left},
@@ -397,8 +334,7 @@ const HeldCombination held_combinations[] = {
 void walk_while_firing(Level &level, Zarn &zarn)
 {
     for (const HeldCombination &combination : held_combinations) {
-        if (!action_held(combination.direction) || !action_held(Action::walk_fire) ||
-            action_held(Action::up) != combination.needs_up)
+        if (!held(combination.direction) || !held(Action::walk_fire) || held(Action::up) != combination.needs_up)
             continue;
         if (combination.step_x > 0)
             right_translate(level, zarn);
@@ -416,33 +352,34 @@ void begin_level(Level &level, Zarn &zarn)
     game_loop(level, zarn);
 }
 
-// Passes keep a timetable of one every MIN_PASS_TIME. A pass that finishes
-// behind it is not shown, so a slow screen drops pictures, not game time.
+// Passes keep the pace the replay module sets: a timetable of a pass every
+// 10 ms live and in playback, none when timing or checking a replay. A pass
+// that finishes behind the timetable is not shown, so a slow screen drops
+// pictures, not game time.
 void game_loop(Level &level, Zarn &zarn)
 {
-    auto next_pass = std::chrono::steady_clock::now();
+    restart_pass_clock();
     for (;;) {
-        if (QUIT || window_closed)
+        if (QUIT || close_requested() || run_ended())
             return;
         if (pause_wanted()) {
             stay_paused();
-            next_pass = std::chrono::steady_clock::now();
+            restart_pass_clock();
             continue;
         }
         poll_system_keys();
-        std::this_thread::sleep_until(next_pass);
+        if (!pass_due())
+            continue;
         game_pass(level, zarn);
         show_panels();
-        next_pass += MIN_PASS_TIME;
-        const auto now = std::chrono::steady_clock::now();
-        if (now > next_pass + MAX_LAG)
-            next_pass = now;
-        if (now <= next_pass)
+        note_frame(game_frame(), game_palette());
+        if (pass_shown())
             present();
-        rest(1);
+        if (pass_rests())
+            rest(1);
         zarn.standstill();
-        if (action_waiting())
-            game_loop_helper(level, zarn);
+        game_loop_helper(level, zarn, next_pass_command());
+        pass_done(level, zarn);
     }
 }
 
@@ -457,20 +394,23 @@ void game_pass(Level &level, Zarn &zarn)
     zarn.display();
 }
 
-void game_loop_helper(Level &level, Zarn &zarn)
+void game_loop_helper(Level &level, Zarn &zarn, const PassCommand &command)
 {
-    dispatch_action(level, zarn, take_action());
+    if (command.pressed)
+        dispatch_command(level, zarn, command);
 }
 
 void dispatch_key(Level &level, Zarn &zarn, int scancode)
 {
-    dispatch_action(level, zarn, key_action(scancode, key_shifts));
+    dispatch_command(level, zarn, key_command(scancode));
 }
 
-void dispatch_action(Level &level, Zarn &zarn, Action action)
+// A tent's wait may change what is held before the combinations are asked.
+void dispatch_command(Level &level, Zarn &zarn, const PassCommand &command)
 {
+    set_current_command(command);
     for (const ActionHandler &handler : action_handlers)
-        if (handler.action == action)
+        if (handler.action == command.press)
             handler.act(level, zarn);
     walk_while_firing(level, zarn);
 }
@@ -523,6 +463,149 @@ void reset_view_and_hero()
     shift_x = shift_y = shift_xs = shift_ys = 0;
 }
 
+namespace {
+
+// The graphics datafile, loaded and checked, with its checksum for replays.
+bool load_graphics(std::uint32_t &checksum)
+{
+    // Pictures stay in the datafile's 8-bit palette colours.
+    set_color_conversion(COLORCONV_NONE);
+    const std::string path = find_data_file("tolbrint.dat");
+    std::string error;
+    data1 = load_game_datafile(path, error);
+    if (!data1) {
+        report_failure(error);
+        return false;
+    }
+    if (!file_checksum(path, checksum)) {
+        report_failure(path + ": cannot read the graphics datafile again");
+        return false;
+    }
+    return true;
+}
+
+bool make_panels()
+{
+    buffer = create_bitmap_ex(8, 320, 240);
+    buffer2 = create_bitmap_ex(8, 320, 240);
+    buffer3 = create_bitmap_ex(8, 320, 240);
+    if (!buffer || !buffer2 || !buffer3 || !game_frame()) {
+        report_failure("not enough memory for the three screen panels");
+        return false;
+    }
+    return true;
+}
+
+// A new run's start: the level file's text, a seed and the start options.
+Replay new_run(const Options &options, std::uint32_t datafile_checksum)
+{
+    Replay run;
+    run.game_version = game_version();
+    run.datafile_checksum = datafile_checksum;
+    run.seed = static_cast<std::uint32_t>(std::time(nullptr)) ^ static_cast<std::uint32_t>(std::rand());
+    run.start_x = options.start_x;
+    ReplayLevel first;
+    first.level = read_level_text(options.level.empty() ? find_data_file("level1.dat") : options.level);
+    run.levels.push_back(first);
+    return run;
+}
+
+// One run from its start: the level, the hero, the seed and the palette are
+// all the start gives, so a run replays the same from the same commands.
+void play_run(PlayMode mode, const Replay *played, const Replay &start)
+{
+    const LevelText &first = start.levels.front().level;
+    set_level_file(first.name);
+    Level level(first);
+    int start_x = 130, start_y = 100;
+    Zarn zarn(start_x, start_y);
+    if (start.start_x)
+        start_at(*start.start_x);
+    start_run(mode, played, start);
+    set_game_palette(static_cast<RGB *>(data1[100].dat));
+    std::srand(start.seed);
+    begin_level(level, zarn);
+    finish_run(level, zarn);
+}
+
+// The run's replay to --record's file, and, for a run played live, to the
+// last-run file, keeping the one before.
+void keep_run(const Options &options)
+{
+    const std::string bytes = encode_replay(run_record());
+    std::string problem;
+    if (!options.record.empty() && !write_file_atomically(options.record, bytes, problem))
+        std::fprintf(stderr, "tolbrint: the replay was not kept: %s\n", problem.c_str());
+    if (run_played_live() && !keep_last_run(state_side_file_dir(), bytes, problem))
+        std::fprintf(stderr, "tolbrint: the last run was not kept: %s\n", problem.c_str());
+}
+
+double elapsed_ms(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+}
+
+void print_timing(int passes, double ms)
+{
+    const double shown = std::max(ms, 0.001);
+    std::printf("%d passes in %.0f ms: %.0f passes a second, %.1f times real time\n", passes, ms,
+                passes * 1000.0 / shown, passes * (1000.0 / PASSES_PER_SECOND) / shown);
+}
+
+} // namespace
+
+bool start_headless(std::uint32_t &datafile_checksum)
+{
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+        std::fprintf(stderr, "tolbrint: cannot start the Allegro library: %s\n", allegro_error);
+        return false;
+    }
+    discard_side_files();
+    reset_view_and_hero();
+    return load_graphics(datafile_checksum) && make_panels();
+}
+
+void play_headless(const Replay &replay) { play_run(PlayMode::verify, &replay, replay); }
+
+namespace {
+
+// --verify: the replay played with no display, no keyboard and no sound;
+// every checkpoint compared.
+int verify_replay(const Options &options)
+{
+    std::uint32_t checksum = 0;
+    if (!start_headless(checksum))
+        return 1;
+    const std::string &path = options.replay();
+    Replay played;
+    std::string problem;
+    if (!load_replay(path, checksum, played, problem)) {
+        std::fprintf(stderr, "tolbrint: %s\n", problem.c_str());
+        return 1;
+    }
+    write_frame_hashes_to(options.frame_hashes);
+    const auto started = std::chrono::steady_clock::now();
+    try {
+        play_headless(played);
+    } catch (const LevelError &error) {
+        std::fprintf(stderr, "tolbrint: %s: its level does not load: %s\n", path.c_str(), error.what());
+        return 1;
+    }
+    const double ms = elapsed_ms(started);
+    write_frame_hashes_to("");
+    if (!run_mismatch().empty()) {
+        std::fprintf(stderr, "tolbrint: %s: %s\n", path.c_str(), run_mismatch().c_str());
+        return 1;
+    }
+    std::printf("%s: %d passes of %s verified; the hero ends at x %d, y %d\n", path.c_str(), passes_run(),
+                played.levels.front().level.name.c_str(), global_x + shift_x, shift_y);
+    if (!options.timedemo.empty())
+        print_timing(passes_run(), ms);
+    return 0;
+}
+
+} // namespace
+
 int game_main(int argc, char **argv)
 {
     Options command_line;
@@ -550,6 +633,9 @@ int game_main(int argc, char **argv)
         return 0;
     }
 
+    if (command_line.verify)
+        return verify_replay(command_line);
+
     reset_view_and_hero();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
@@ -571,21 +657,18 @@ int game_main(int argc, char **argv)
     install_timer();
     start_gamepad(options.gamepad);
 
-    // Pictures stay in the datafile's 8-bit palette colours.
-    set_color_conversion(COLORCONV_NONE);
-    std::string error;
-    data1 = load_game_datafile(find_data_file("tolbrint.dat"), error);
-    if (!data1) {
-        report_failure(error);
+    std::uint32_t datafile_checksum = 0;
+    if (!load_graphics(datafile_checksum))
         return 1;
-    }
     QUIT = false;
-
-    buffer = create_bitmap_ex(8, 320, 240);
-    buffer2 = create_bitmap_ex(8, 320, 240);
-    buffer3 = create_bitmap_ex(8, 320, 240);
-    if (!buffer || !buffer2 || !buffer3 || !game_frame()) {
-        report_failure("not enough memory for the three screen panels");
+    if (!make_panels())
+        return 1;
+    // A replay is read and checked before the window opens.
+    Replay played;
+    const bool replaying = options.plays_replay();
+    std::string problem;
+    if (replaying && !load_replay(options.replay(), datafile_checksum, played, problem)) {
+        std::fprintf(stderr, "tolbrint: %s\n", problem.c_str());
         return 1;
     }
     if (!open_display(options.scale, options.fullscreen, request_close)) {
@@ -602,27 +685,41 @@ int game_main(int argc, char **argv)
     sound_settings.volume = options.volume;
     start_sound(sound_settings);
 
-    if (!options.skip_intro)
+    if (!options.skip_intro && !replaying)
         intro();
-    if (window_closed)
+    if (close_requested())
         return 0;
+    write_frame_hashes_to(options.frame_hashes);
+    const PlayMode mode = !options.timedemo.empty() ? PlayMode::timedemo : replaying ? PlayMode::playback : PlayMode::live;
+    const auto started = std::chrono::steady_clock::now();
     try {
-        set_level_file(options.level.empty() ? find_data_file("level1.dat") : options.level);
-        Level level(level_file());
-        int start_x = 130, start_y = 100;
-        Zarn zarn(start_x, start_y);
-        if (options.start_x)
-            start_at(*options.start_x);
-        begin_level(level, zarn);
-        wait_for_new_key();
-        remove_int(game_timer);
-        stop_sound();
+        play_run(mode, replaying ? &played : nullptr, replaying ? played : new_run(options, datafile_checksum));
     } catch (const LevelError &error) {
         remove_int(game_timer);
         stop_sound();
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
         report_failure(error.what());
         return 1;
+    } catch (const std::exception &error) {
+        // Whatever broke, the run that led to it is kept for the bug report.
+        keep_run(options);
+        remove_int(game_timer);
+        stop_sound();
+        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+        report_failure(std::string("the game stopped: ") + error.what());
+        return 1;
     }
+    const double ms = elapsed_ms(started);
+    write_frame_hashes_to("");
+    keep_run(options);
+    if (!run_mismatch().empty())
+        std::fprintf(stderr, "tolbrint: %s: the game no longer plays this replay as it was made: %s\n",
+                     options.replay().c_str(), run_mismatch().c_str());
+    if (mode == PlayMode::timedemo)
+        print_timing(passes_run(), ms);
+    else if (run_played_live())
+        wait_for_new_key();
+    remove_int(game_timer);
+    stop_sound();
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -86,23 +87,10 @@ void reset_view_and_hero();
 void right_translate(Level &level, Zarn &zarn);
 void left_translate(Level &level, Zarn &zarn);
 
-// The window's close button ends the game from any point: waits return early
-// and the loop stops.
-bool close_requested();
-void request_close();
-
-// Waits for a key or gamepad press and takes it; returns false instead
-// when the window is closed.
-bool wait_for_key();
-// The same for a key pressed from now on: keys already in the buffer, and
-// the auto-repeat of keys held now, do not count.
-bool wait_for_new_key();
-
 // Pause: no pass runs and the game's clock stands still. The player's pause
 // key toggles it; with pause_in_background the game also pauses while its
 // window is in the background.
 void set_pause_in_background(bool pause);
-void request_pause();
 bool game_paused();
 
 void begin_level(Level &level, Zarn &zarn);
@@ -110,13 +98,22 @@ void begin_level(Level &level, Zarn &zarn);
 // gravity and landing, the level's update and drawing, bullets, hero.
 void game_pass(Level &level, Zarn &zarn);
 void game_loop(Level &level, Zarn &zarn);
-// Takes one waiting key or gamepad press and dispatches it.
-void game_loop_helper(Level &level, Zarn &zarn);
-// Acts on one action, then on the held walk-and-fire combinations, which act
-// whatever the action was.
-void dispatch_action(Level &level, Zarn &zarn, Action action);
-// dispatch_action for the action a key press asks for under the bindings.
+// Acts on the pass's command when it holds a press.
+void game_loop_helper(Level &level, Zarn &zarn, const PassCommand &command);
+// Acts on the command's press, then on the held walk-and-fire combinations,
+// which act whatever the press was.
+void dispatch_command(Level &level, Zarn &zarn, const PassCommand &command);
+// dispatch_command for a press of the key, with what is held now.
 void dispatch_key(Level &level, Zarn &zarn, int scancode);
+
+// Allegro with no display, the graphics datafile and the panels, as a
+// replay is checked; false after saying why on stderr.
+bool start_headless(std::uint32_t &datafile_checksum);
+// Plays a replay from its start with no display, comparing its checkpoints;
+// the run's own record (run_record()) then holds its commands with the
+// checkpoints this game keeps. Throws LevelError when its level does not load.
+struct Replay;
+void play_headless(const Replay &replay);
 
 // The whole program: start-up, intro, play and shutdown. Returns the exit code.
 int game_main(int argc, char **argv);

@@ -386,7 +386,7 @@ TEST_F(Play, GamepadPressesAndHeldButtonsDriveTheDispatch)
     pad.buttons[0] = true; // jump
     gamepad().update(pad, defaults, 0);
     ASSERT_TRUE(gamepad().press_waiting());
-    dispatch_action(*level, *zarn, gamepad().take_press());
+    dispatch_command(*level, *zarn, read_pass_command());
     EXPECT_TRUE(zarnjump);
     zarnjump = false;
 
@@ -395,11 +395,10 @@ TEST_F(Play, GamepadPressesAndHeldButtonsDriveTheDispatch)
     pad.right = true;
     pad.up = true;
     gamepad().update(pad, defaults, 10);
-    std::vector<Action> presses;
-    while (gamepad().press_waiting())
-        presses.push_back(gamepad().take_press());
-    EXPECT_EQ(presses, (std::vector<Action>{Action::right, Action::up}));
-    dispatch_action(*level, *zarn, Action::right);
+    const PassCommand command = read_pass_command();
+    EXPECT_EQ(command.press, Action::right) << "the first press of the pass";
+    EXPECT_EQ(gamepad().take_press(), Action::up) << "the next waits for the next pass";
+    dispatch_command(*level, *zarn, command);
     EXPECT_EQ(global_x, 2) << "only the combination's step: walk-fire is held";
     ASSERT_EQ(zarnbullets.size(), 1u);
     EXPECT_EQ(zarnbullets[0].dy, -2) << "stick up, right and walk-fire fire diagonally";
