@@ -1,8 +1,9 @@
 #!/bin/bash
 # Installs what is missing, builds the game and runs every test: the unit
 # tests once more under AddressSanitizer and UndefinedBehaviorSanitizer, a
-# minute of fuzzing shared by the level loader and the datafile check, and
-# last the whole suite, so that the output ends with its summary.
+# minute of fuzzing shared by the level loader and the datafile check and a
+# minute of the replay reader, and last the whole suite, so that the output
+# ends with its summary.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,7 +16,7 @@ ASAN_OPTIONS=detect_leaks=0 scripts/setup.sh build-sanitize -DTOLBRINT_SANITIZE=
 echo "== Unit tests under the sanitizers"
 (cd build-sanitize && ctest -L unit --output-on-failure --no-label-summary -j2)
 
-echo "== Fuzzing the level loader and the datafile check"
+echo "== Fuzzing the level loader, the datafile check and the replay reader"
 fuzz/run.sh 60
 
 echo "== Every test"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang in their own build directory and runs
-# them one after the other, sharing a bounded time: fuzz/run.sh [SECONDS]
-# (default 60) gives half to the level loader and half to the datafile
-# check. Run one target alone with fuzz/run.sh SECONDS level|datafile.
+# them one after the other: fuzz/run.sh [SECONDS] (default 60) gives half of
+# SECONDS to the level loader and half to the datafile check, and SECONDS
+# again to the replay reader. Run one target alone with
+# fuzz/run.sh SECONDS level|datafile|replay.
 # Exits non-zero when a fuzzer finds a crash; the input is saved in the build
 # directory's fuzz-findings/.
 set -euo pipefail
@@ -16,7 +17,7 @@ cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLBRINT_FUZZ=ON -DTOLBRINT_TESTS=OFF -DTOLBRINT_BENCH=OFF
 # The datafile check's seeds: the built datafile and the ones Allegro's dat
 # tool rebuilt from it.
-cmake --build "$build" --target level_fuzz datafile_fuzz gamedata dat_made -j"$(nproc)"
+cmake --build "$build" --target level_fuzz datafile_fuzz replay_fuzz gamedata dat_made -j"$(nproc)"
 
 findings="$build/fuzz-findings"
 mkdir -p "$findings"
@@ -39,12 +40,17 @@ datafile_seeds="$build/fuzz-seeds-datafile"
 mkdir -p "$datafile_seeds"
 cp "$build/tolbrint.dat" "$build"/dat-made/*.dat "$datafile_seeds/"
 
+# The replay reader's seeds: the golden replays of the tests.
+replay_seeds="$root/tests/replays"
+
 case $only in
   level) run_target level "$seconds" "$root/fuzz/corpus" ;;
   datafile) run_target datafile "$seconds" "$datafile_seeds" ;;
+  replay) run_target replay "$seconds" "$replay_seeds" ;;
   "")
     run_target level $((seconds / 2)) "$root/fuzz/corpus"
     run_target datafile $((seconds - seconds / 2)) "$datafile_seeds"
+    run_target replay "$seconds" "$replay_seeds"
     ;;
-  *) echo "fuzz/run.sh: no fuzz target called $only (level or datafile)" >&2; exit 2 ;;
+  *) echo "fuzz/run.sh: no fuzz target called $only (level, datafile or replay)" >&2; exit 2 ;;
 esac

@@ -554,7 +554,7 @@ void print_timing(int passes, double ms)
 
 } // namespace
 
-bool start_headless(std::uint32_t &datafile_checksum)
+bool start_headless(std::uint32_t &datafile_checksum, bool drawn)
 {
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
         std::fprintf(stderr, "tolbrint: cannot start the Allegro library: %s\n", allegro_error);
@@ -562,7 +562,14 @@ bool start_headless(std::uint32_t &datafile_checksum)
     }
     discard_side_files();
     reset_view_and_hero();
-    return load_graphics(datafile_checksum) && make_panels();
+    if (!load_graphics(datafile_checksum) || !make_panels())
+        return false;
+    // Clipped to nothing, the panels take no drawing, while the drawers still
+    // do what else they do (a robot's flash recolours the palette).
+    if (!drawn)
+        for (const Panel &panel : panels())
+            set_clip_rect(panel.bitmap, 0, 0, -1, -1);
+    return true;
 }
 
 void play_headless(const Replay &replay) { play_run(PlayMode::verify, &replay, replay); }
@@ -574,7 +581,7 @@ namespace {
 int verify_replay(const Options &options)
 {
     std::uint32_t checksum = 0;
-    if (!start_headless(checksum))
+    if (!start_headless(checksum, !options.frame_hashes.empty()))
         return 1;
     const std::string &path = options.replay();
     Replay played;

@@ -107,8 +107,9 @@ void dispatch_command(Level &level, Zarn &zarn, const PassCommand &command);
 void dispatch_key(Level &level, Zarn &zarn, int scancode);
 
 // Allegro with no display, the graphics datafile and the panels, as a
-// replay is checked; false after saying why on stderr.
-bool start_headless(std::uint32_t &datafile_checksum);
+// replay is checked; false after saying why on stderr. Unless drawn, nothing
+// is drawn into the panels, which the game's state never depends on.
+bool start_headless(std::uint32_t &datafile_checksum, bool drawn);
 // Plays a replay from its start with no display, comparing its checkpoints;
 // the run's own record (run_record()) then holds its commands with the
 // checkpoints this game keeps. Throws LevelError when its level does not load.

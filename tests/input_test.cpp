@@ -215,6 +215,27 @@ TEST_F(Input, AnUnboundButtonPressesOnceLikeAnUnboundKey)
     EXPECT_TRUE(pad.held().none());
 }
 
+// One press a pass, the pause no game input of it, and only what play asks
+// about held; in a wait every press goes on, the pause key's too.
+TEST_F(Input, APassTakesOnePressAndThePauseIsNoGameInput)
+{
+    for (Action action : {Action::pause, Action::jump, Action::fire})
+        push_back_action(action);
+    key[KEY_RIGHT] = key[KEY_D] = 1;
+    const PassCommand command = read_pass_command();
+    EXPECT_TRUE(pause_requested());
+    EXPECT_TRUE(command.pressed);
+    EXPECT_EQ(command.press, Action::jump);
+    EXPECT_TRUE(command.held[index_of(Action::right)]);
+    EXPECT_FALSE(command.held[index_of(Action::fire)]) << "play never asks whether fire is held";
+    EXPECT_EQ(read_pass_command().press, Action::fire);
+    EXPECT_FALSE(read_pass_command().pressed);
+    clear_pause_request();
+    push_back_action(Action::pause);
+    EXPECT_TRUE(read_wait_command().pressed);
+    EXPECT_FALSE(pause_requested());
+}
+
 TEST_F(Input, NoGamepadIsSilentAndNothingWaits)
 {
     start_gamepad(true); // no joystick driver without a system driver

@@ -176,7 +176,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "tolbrint-replay: %s\n", script.problem.c_str());
         return 1;
     }
-    if (!start_headless(script.replay.datafile_checksum))
+    if (!start_headless(script.replay.datafile_checksum, false))
         return 1;
     try {
         play_headless(script.replay);

@@ -88,13 +88,6 @@ push_axis() {
     pad_axis "$axis" 0
     sleep 0.3
 }
-# Bright pixels in the strip under the picture (the word PAUSED).
-strip_text_shown() {
-    local bright
-    bright=$(convert "$1" -crop "320x40+0+200" +repage -fx '(r>0.8&&g>0.8&&b>0.8)?1:0' -format '%[fx:mean*w*h]' info:) ||
-        fail "cannot read $1"
-    [ "${bright%.*}" -gt 0 ]
-}
 
 start_x
 xset r rate "$REPEAT_DELAY" "$REPEAT_RATE"

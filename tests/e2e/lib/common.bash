@@ -366,6 +366,14 @@ play_has_begun() {
 # True once the title has slid in to column 1 (the intro's stars follow).
 title_at_column_1() { [ "$(pixel "$1" 1 150)" != "0,0,0" ] || [ "$(pixel "$1" 1 60)" != "0,0,0" ]; }
 
+# Bright pixels in the strip under the picture (a word such as PAUSED).
+strip_text_shown() {
+    local bright
+    bright=$(convert "$1" -crop "320x40+0+200" +repage -fx '(r>0.8&&g>0.8&&b>0.8)?1:0' -format '%[fx:mean*w*h]' info:) ||
+        fail "cannot read $1"
+    [ "${bright%.*}" -gt 0 ]
+}
+
 # True when a tent's message is on the screen: light text from row 50 in
 # the left third.
 tent_text_shown() {
