@@ -5,6 +5,8 @@
 // Xlib's None would clash with SystemAction::None.
 #undef None
 
+#include <csignal>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -404,6 +406,21 @@ void clear_pause_request() { pause_asked = false; }
 bool close_requested() { return window_closed; }
 
 void request_close() { window_closed = true; }
+
+namespace {
+
+extern "C" void close_on_signal(int) { window_closed = true; }
+
+} // namespace
+
+void close_on_signals()
+{
+    struct sigaction action {};
+    action.sa_handler = close_on_signal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
 
 bool wait_for_key()
 {

@@ -153,6 +153,9 @@ void clear_pause_request();
 // and the loop stops.
 bool close_requested();
 void request_close();
+// Ctrl+C, a hangup or a polite kill end the game as the close button does,
+// so that its run is kept.
+void close_on_signals();
 
 // Waits for a key or gamepad press and takes it; returns false instead
 // when the window is closed.

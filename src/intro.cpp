@@ -2,9 +2,12 @@
 
 #include <cstdlib>
 
+#include <allegro.h>
+
+#include "datafile.h"
+#include "display.h"
 #include "input.h"
 #include "sound.h"
-#include "tolbrint.h"
 
 namespace {
 

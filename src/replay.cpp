@@ -440,6 +440,8 @@ bool decode_replay(const std::string &bytes, Replay &replay, std::string &proble
             (readable ? level.level.text : level.unreadable) = in.text("a level's text");
             read.levels.push_back(std::move(level));
         }
+        if (!read.levels.front().unreadable.empty())
+            throw Broken("its level could not be read when it was made");
         const std::size_t passes = static_cast<std::size_t>(in.varint("number of commands"));
         if (passes > MOST_COMMANDS)
             throw Broken("it says it holds " + std::to_string(passes) + " commands, more than a day of play");
@@ -753,6 +755,7 @@ void take_over(Action action)
     run.played = nullptr;
     run.played_live = true;
     run.paused = false;
+    gamepad().clear_presses();
     push_back_action(action);
     show_strip_text("");
     restart_pass_clock();

@@ -686,6 +686,7 @@ int game_main(int argc, char **argv)
     set_game_palette(static_cast<RGB *>(data1[100].dat));
     set_pause_in_background(options.pause_in_background);
     install_system_keys();
+    close_on_signals();
     install_int(game_timer, 30);
     SoundSettings sound_settings;
     sound_settings.muted = options.muted;

@@ -42,6 +42,8 @@ start_game
 wait_for_window
 wait_for_play
 close_and_expect_exit "during play"
+"$GAME" --verify "$HOME/.local/state/tolbrint/last.tbr" >"$WORK/verify.out" 2>&1 ||
+    fail "the run ended by the close button was not kept: $(cat "$WORK/verify.out")"
 
 start_game
 wait_for_window
