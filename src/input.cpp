@@ -409,7 +409,8 @@ void request_close() { window_closed = true; }
 
 namespace {
 
-extern "C" void close_on_signal(int) { window_closed = true; }
+// Only the lock-free flag is touched: safe in a signal handler.
+void close_on_signal(int) { window_closed = true; }
 
 } // namespace
 

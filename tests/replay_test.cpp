@@ -151,17 +151,22 @@ TEST(ReplayFile, BrokenForeignAndAlteredFilesAreRefusedWithTheReason)
     EXPECT_NE(problem.find("none.tbr: cannot open it"), std::string::npos) << problem;
 }
 
-// The real game, headless: a run made from a script verifies; the same run
-// with one checkpoint moved fails, naming the pass and what differs.
+// The real game, headless: a run made from a script, with a reload of a
+// level file that has changed since, verifies; the same run with one
+// checkpoint moved fails, naming the pass and what differs.
 TEST(ReplayFile, VerifyNamesTheFirstPassThatDiffers)
 {
     const std::string dir = headless::temp_dir();
-    headless::write_file(dir + "/run.txt", "level " + BUILD_DIR + "/level1.dat\nwalk right 200\npress fire 3\n"
-                                           "press jump\nwait 150\npress quit\n");
+    headless::write_file(dir + "/flat.dat", headless::read_file(std::string(TOLBRINT_SOURCE_DIR) +
+                                                                "/tests/e2e/levels/play.dat"));
+    headless::write_file(dir + "/run.txt", "level " + BUILD_DIR + "/level1.dat\nlevel " + dir +
+                                               "/flat.dat\nwalk right 200\npress fire 3\npress reload\n"
+                                               "press jump\nwait 146\npress quit\n");
     const auto run = [&](const std::string &program, const std::vector<std::string> &arguments) {
         return headless::run_program(BUILD_DIR + "/" + program, arguments, BUILD_DIR, dir);
     };
     ASSERT_EQ(run("tolbrint-replay", {dir + "/run.txt", dir + "/run.tbr"}).status, 0);
+    headless::write_file(dir + "/flat.dat", "no level now\n");
     const headless::ProgramRun good = run("tolbrint", {"--verify", dir + "/run.tbr"});
     EXPECT_EQ(good.status, 0) << good.err;
     EXPECT_NE(good.out.find("run.tbr: 967 passes of " + BUILD_DIR + "/level1.dat verified; the hero ends at x 400"),
@@ -171,6 +176,7 @@ TEST(ReplayFile, VerifyNamesTheFirstPassThatDiffers)
     Replay replay;
     std::string problem;
     ASSERT_TRUE(decode_replay(headless::read_file(dir + "/run.tbr"), replay, problem)) << problem;
+    EXPECT_EQ(replay.checkpoints.at(8).enemies, 0) << "the reloaded level has no enemies";
     replay.checkpoints.at(5).hero_x += 2;
     replay.checkpoints.at(7).hero_y += 1;
     headless::write_file(dir + "/moved.tbr", encode_replay(replay));

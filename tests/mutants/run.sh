@@ -77,6 +77,7 @@ mutant empty_home_used src/sidefiles.cpp 's/if \(home && \*home\)/if (home)/' '^
 mutant robot_fires_a_pass_late src/enemy.cpp 's/const int FIRE_INTERVAL = 250;/const int FIRE_INTERVAL = 251;/' '^replay_'
 mutant replay_datafile_unchecked src/replay.cpp 's/if \(read\.datafile_checksum != datafile_checksum\)/if (false)/' '^ReplayFile\.'
 mutant replay_checkpoints_uncompared src/replay.cpp 's/    if \(!difference\.empty\(\)\) \{/    if (false) {/' '^ReplayFile\.|^replay_'
+mutant replay_reload_reads_the_file src/replay.cpp 's/    if \(run\.played\) \{\n        if \(run\.next_level/    if (false) {\n        if (run.next_level/' '^ReplayFile\.'
 mutant replay_pause_recorded src/input.cpp 's/            request_pause\(\);\n            continue;/            request_pause();/' '^Input\.'
 # The Tiled tool.
 mutant tiled_bottom_limit_from_top tools/tiled_import.cpp 's/h\.bottom_limit = int_property\(map_, "bottom limit"/h.bottom_limit = int_property(map_, "top limit"/' '^TiledTool\.'
