@@ -3,7 +3,6 @@
 #include "datafile.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform.h"
 #include "tolbrint.h"
 
 #ifndef TOLBRINT_DATA_DIR
@@ -83,17 +83,6 @@ bool is_regular_file(const std::string &path)
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-std::string executable_dir()
-{
-    char path[4096];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return "";
-    path[length] = '\0';
-    std::string full(path);
-    return full.substr(0, full.rfind('/'));
-}
-
 // The entries of data1, counted once for each datafile it points to: the
 // drawers look pictures up every pass, and a loaded datafile never changes.
 int data1_entry_count()
@@ -128,10 +117,10 @@ FONT *font_entry(int index) { return typed_entry<FONT>(index, DAT_FONT); }
 
 std::vector<std::string> data_search_dirs()
 {
-    const std::string program_dir = executable_dir();
-    if (program_dir.empty())
+    const std::string own_dir = program_dir();
+    if (own_dir.empty())
         return {".", TOLBRINT_DATA_DIR};
-    return {".", program_dir, program_dir + "/" + TOLBRINT_DATA_DIR_FROM_PROGRAM, TOLBRINT_DATA_DIR};
+    return {".", own_dir, own_dir + "/" + TOLBRINT_DATA_DIR_FROM_PROGRAM, TOLBRINT_DATA_DIR};
 }
 
 std::string find_data_file(const std::string &name)

@@ -1,11 +1,6 @@
 #include "input.h"
 
 #include <allegro.h>
-#include <X11/XKBlib.h>
-// Xlib's None would clash with SystemAction::None.
-#undef None
-
-#include <csignal>
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +8,7 @@
 #include <strings.h>
 
 #include "display.h"
+#include "platform.h"
 #include "sound.h"
 
 namespace {
@@ -312,15 +308,10 @@ Gamepad &gamepad() { return pad_in_play; }
 
 RepeatTiming keyboard_repeat()
 {
-    Display *display = XOpenDisplay(nullptr);
-    if (!display)
+    RepeatTiming timing = X_DEFAULT_REPEAT;
+    if (!desktop_key_repeat(timing.delay_ms, timing.interval_ms))
         return X_DEFAULT_REPEAT;
-    unsigned delay = 0, interval = 0;
-    const bool known = XkbGetAutoRepeatRate(display, XkbUseCoreKbd, &delay, &interval) && interval > 0;
-    XCloseDisplay(display);
-    if (!known)
-        return X_DEFAULT_REPEAT;
-    return {static_cast<int>(delay), static_cast<int>(interval)};
+    return timing;
 }
 
 void start_gamepad(bool enabled)
@@ -414,14 +405,7 @@ void close_on_signal(int) { window_closed = true; }
 
 } // namespace
 
-void close_on_signals()
-{
-    struct sigaction action {};
-    action.sa_handler = close_on_signal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
-}
+void close_on_signals() { on_end_signals(close_on_signal); }
 
 bool wait_for_key()
 {

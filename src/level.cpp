@@ -1,9 +1,5 @@
 #include "level.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -11,6 +7,7 @@
 #include <fstream>
 
 #include "eweapon.h"
+#include "platform.h"
 #include "sidefiles.h"
 #include "tolbrint.h"
 
@@ -33,57 +30,25 @@ const std::size_t LONGEST_QUOTED_TOKEN = 40;
     throw LevelError(filename + ": " + problem, 0, 0);
 }
 
-std::string system_error(const char *doing) { return std::string(doing) + ": " + std::strerror(errno); }
-
-// Closes a file descriptor when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // The whole file; refuses what is not a regular file (a directory, or a pipe
 // that would block) and anything larger than LARGEST_LEVEL_FILE.
 std::string read_level_file(const std::string &filename)
 {
-    FileDescriptor file(open(filename.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() < 0)
-        fail_file(filename, system_error("cannot open the level file"));
-    struct stat info;
-    if (fstat(file.get(), &info) != 0)
-        fail_file(filename, system_error("cannot read the level file"));
-    if (!S_ISREG(info.st_mode))
-        fail_file(filename, "the level file is not a regular file");
-    const std::string too_large = std::string("the level file is larger than ") + LARGEST_LEVEL_FILE_TEXT;
-    if (info.st_size > LARGEST_LEVEL_FILE)
-        fail_file(filename, too_large);
-
     std::string text;
-    text.reserve(static_cast<std::size_t>(info.st_size));
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = read(file.get(), chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            fail_file(filename, system_error("cannot read the level file"));
-        if (got == 0)
-            return text;
-        // The file may have grown since fstat.
-        if (static_cast<long long>(text.size()) + got > LARGEST_LEVEL_FILE)
-            fail_file(filename, too_large);
-        text.append(chunk, static_cast<std::size_t>(got));
+    const auto system_error = [](const char *doing) { return std::string(doing) + ": " + std::strerror(errno); };
+    switch (read_regular_file(filename, LARGEST_LEVEL_FILE, text)) {
+    case ReadFailure::none:
+        return text;
+    case ReadFailure::cannot_open:
+        fail_file(filename, system_error("cannot open the level file"));
+    case ReadFailure::cannot_read:
+        fail_file(filename, system_error("cannot read the level file"));
+    case ReadFailure::not_regular:
+        fail_file(filename, "the level file is not a regular file");
+    case ReadFailure::too_large:
+        break;
     }
+    fail_file(filename, std::string("the level file is larger than ") + LARGEST_LEVEL_FILE_TEXT);
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform.h"
+
 #ifndef TOLBRINT_VERSION
 #define TOLBRINT_VERSION "unknown"
 #endif
@@ -601,14 +603,8 @@ std::string roff(const std::string &text)
 
 std::string default_settings_path()
 {
-    const char *config_home = std::getenv("XDG_CONFIG_HOME");
-    // Only an absolute path counts; anything else is ignored, as if unset.
-    if (config_home && config_home[0] == '/')
-        return std::string(config_home) + "/tolbrint/tolbrint.cfg";
-    const char *home = std::getenv("HOME");
-    if (home && home[0])
-        return std::string(home) + "/.config/tolbrint/tolbrint.cfg";
-    return "";
+    const std::string dir = settings_dir();
+    return dir.empty() ? "" : dir + "/tolbrint.cfg";
 }
 
 SettingsResult read_settings(const std::string &path, bool named, Options &options)

@@ -1,19 +1,15 @@
 #include "replay.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
 
 #include "display.h"
 #include "options.h"
+#include "platform.h"
 #include "sidefiles.h"
 #include "tolbrint.h"
 #include "zarn.h"
@@ -302,38 +298,26 @@ std::uint32_t shots_hash(const std::vector<Shot> &shots)
 
 // --- Files ---
 
-std::string system_problem(const std::string &what) { return what + ": " + std::strerror(errno); }
-
-bool read_whole_file(const std::string &path, std::string &bytes, std::string &problem)
+// The whole file, or why it cannot be read, worded to follow "FILE: ".
+bool read_replay_file(const std::string &path, std::string &bytes, std::string &problem)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        problem = system_problem("cannot open it");
-        return false;
+    switch (read_regular_file(path, LARGEST_REPLAY_FILE, bytes)) {
+    case ReadFailure::none:
+        return true;
+    case ReadFailure::cannot_open:
+        problem = std::string("cannot open it: ") + std::strerror(errno);
+        break;
+    case ReadFailure::cannot_read:
+        problem = std::string("cannot read it: ") + std::strerror(errno);
+        break;
+    case ReadFailure::not_regular:
+        problem = "it is not a regular file";
+        break;
+    case ReadFailure::too_large:
+        problem = "it is larger than any replay (64 MB)";
+        break;
     }
-    struct stat info;
-    bool ok = fstat(fd, &info) == 0;
-    if (!ok)
-        problem = system_problem("cannot read it");
-    else if (!S_ISREG(info.st_mode))
-        ok = false, problem = "it is not a regular file";
-    else if (info.st_size > LARGEST_REPLAY_FILE)
-        ok = false, problem = "it is larger than any replay (64 MB)";
-    char chunk[65536];
-    while (ok) {
-        const ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            ok = false, problem = system_problem("cannot read it");
-        if (got <= 0)
-            break;
-        bytes.append(chunk, static_cast<std::size_t>(got));
-        if (static_cast<long long>(bytes.size()) > LARGEST_REPLAY_FILE)
-            ok = false, problem = "it is larger than any replay (64 MB)";
-    }
-    close(fd);
-    return ok;
+    return false;
 }
 
 std::string hex(std::uint32_t value)
@@ -483,7 +467,7 @@ std::uint32_t crc32_of(const std::string &bytes)
 bool file_checksum(const std::string &path, std::uint32_t &checksum)
 {
     std::string bytes, problem;
-    if (!read_whole_file(path, bytes, problem))
+    if (!read_replay_file(path, bytes, problem))
         return false;
     checksum = crc32_of(bytes);
     return true;
@@ -493,7 +477,7 @@ bool load_replay(const std::string &path, std::uint32_t datafile_checksum, Repla
 {
     std::string bytes, why;
     Replay read;
-    if (!read_whole_file(path, bytes, why) || !decode_replay(bytes, read, why)) {
+    if (!read_replay_file(path, bytes, why) || !decode_replay(bytes, read, why)) {
         problem = path + ": " + why;
         return false;
     }
@@ -511,35 +495,6 @@ bool load_replay(const std::string &path, std::uint32_t datafile_checksum, Repla
     return true;
 }
 
-bool write_file_atomically(const std::string &path, const std::string &bytes, std::string &problem)
-{
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkstemp(&temporary[0]);
-    if (fd < 0) {
-        problem = system_problem("cannot write " + path);
-        return false;
-    }
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        ok = put > 0;
-        done += ok ? static_cast<std::size_t>(put) : 0;
-    }
-    if (!ok)
-        problem = system_problem("cannot write " + path);
-    // mkstemp makes the file private; a replay is the player's to share.
-    fchmod(fd, 0644);
-    if (close(fd) != 0 && ok)
-        ok = false, problem = system_problem("cannot write " + path);
-    if (ok && rename(temporary.c_str(), path.c_str()) != 0)
-        ok = false, problem = system_problem("cannot write " + path);
-    if (!ok)
-        unlink(temporary.c_str());
-    return ok;
-}
-
 bool keep_last_run(const std::string &dir, const std::string &bytes, std::string &problem)
 {
     if (dir.empty()) {
@@ -549,8 +504,8 @@ bool keep_last_run(const std::string &dir, const std::string &bytes, std::string
     if (!make_directories(dir, problem))
         return false;
     const std::string last = dir + "/last.tbr";
-    if (rename(last.c_str(), (dir + "/last-1.tbr").c_str()) != 0 && errno != ENOENT) {
-        problem = system_problem("cannot keep the run before as " + dir + "/last-1.tbr");
+    if (!replace_file(last, dir + "/last-1.tbr") && errno != ENOENT) {
+        problem = "cannot keep the run before as " + dir + "/last-1.tbr: " + std::strerror(errno);
         return false;
     }
     return write_file_atomically(last, bytes, problem);
@@ -909,7 +864,7 @@ bool pass_due()
     case PlayMode::live:
         break;
     }
-    std::this_thread::sleep_until(run.next_pass);
+    sleep_until(run.next_pass);
     return true;
 }
 

@@ -13,6 +13,7 @@
 
 #include "input.h"
 #include "level.h"
+#include "platform.h"
 
 class Zarn;
 
@@ -74,10 +75,6 @@ bool file_checksum(const std::string &path, uint32_t &checksum);
 // the game's version and the graphics datafile (by its checksum). False,
 // with "FILE: the reason" in problem.
 bool load_replay(const std::string &path, uint32_t datafile_checksum, Replay &replay, std::string &problem);
-
-// Writes bytes to path through a temporary file beside it and a rename, so
-// that path holds the old bytes or the new, never a part.
-bool write_file_atomically(const std::string &path, const std::string &bytes, std::string &problem);
 
 // Keeps a finished run in dir as last.tbr, the one before as last-1.tbr.
 bool keep_last_run(const std::string &dir, const std::string &bytes, std::string &problem);

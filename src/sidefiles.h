@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform.h"
+
 // The path to write the side file name to.
 std::string side_file_path(const std::string &name);
 
@@ -18,9 +20,6 @@ void discard_side_files();
 // unset or not an absolute path; "" when no home directory is known either.
 std::string state_side_file_dir();
 
-// Creates dir with its missing parents, private to the player as XDG state
-// is. False, with the reason in error, when it cannot be made.
-bool make_directories(const std::string &dir, std::string &error);
 
 // Sends the side files into state_side_file_dir(), made when missing. False,
 // with the reason in error, when that cannot be done; the side files then go

@@ -1,14 +1,12 @@
 #include "sound.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform.h"
 #include "tolbrint.h"
 
 namespace {
@@ -64,31 +62,6 @@ struct SoundSystem {
 
 SoundSystem sound;
 SoundObserver observer = nullptr;
-
-// ALSA writes its complaints (no card, no mixer) straight to stderr, several
-// lines a time; the game says one line of its own instead, and keeps the
-// last complaint to name the cause.
-char alsa_complaint[256] = "";
-
-void keep_alsa_complaint(const char *, int, const char *, int, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(alsa_complaint, sizeof alsa_complaint, format, args);
-    va_end(args);
-}
-
-using AlsaErrorHandler = void (*)(const char *, int, const char *, int, const char *, ...);
-
-void quieten_alsa()
-{
-    void *alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
-    if (!alsa)
-        return;
-    using SetHandler = int (*)(AlsaErrorHandler);
-    if (auto set_handler = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
-        set_handler(keep_alsa_complaint);
-}
 
 void say_silent(const std::string &why)
 {
@@ -296,7 +269,7 @@ void start_sound(const SoundSettings &settings)
 {
     sound.muted = settings.muted;
     sound.volume = std::clamp(settings.volume, 0, FULL_VOLUME);
-    quieten_alsa();
+    quieten_sound_library();
     reserve_voices(static_cast<int>(sound.plan.slots().size()), 0);
     // One voice panned fully to a side reaches full scale; the plan keeps
     // the sum of all voices under it.
@@ -306,7 +279,7 @@ void start_sound(const SoundSettings &settings)
     static const char latency[] = "[sound]\nalsa_fragsize = 1024\nalsa_numfrags = 2\n";
     override_config_data(latency, sizeof latency - 1);
     if (install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) != 0 || digi_card == DIGI_NONE) {
-        const std::string cause = alsa_complaint[0] ? alsa_complaint : allegro_error;
+        const std::string cause = sound_library_complaint()[0] ? sound_library_complaint() : allegro_error;
         say_silent("no sound device (" + cause + ")");
         return;
     }
