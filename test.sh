@@ -2,7 +2,8 @@
 # Installs what is missing, builds the game and runs every test: the unit
 # tests once more under AddressSanitizer and UndefinedBehaviorSanitizer, a
 # minute of fuzzing shared by the level loader and the datafile check and a
-# minute of the replay reader, and last the whole suite, so that the output
+# minute of the replay reader, then cross-builds the Windows zip, and last
+# runs the whole suite, the zip's tests under Wine too, so that the output
 # ends with its summary.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -18,6 +19,9 @@ echo "== Unit tests under the sanitizers"
 
 echo "== Fuzzing the level loader, the datafile check and the replay reader"
 fuzz/run.sh 60
+
+echo "== Cross-building for Windows (its Wine tests run with every test)"
+scripts/windows.sh build
 
 echo "== Every test"
 scripts/setup.sh build

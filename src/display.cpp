@@ -139,9 +139,13 @@ void Presenter::present(BITMAP *frame, const RGB *palette, BITMAP *target, int s
 {
     prepare(frame, target, scale);
     update_colours(palette, bitmap_color_depth(target));
+    // Held for all the rows: a screen that is not held is brought up to date
+    // after every row (Windows' DirectDraw window).
+    acquire_bitmap(target);
     for (int row = 0; row < frame->h; row++)
         if (everything_ || row_needs_drawing(frame, row))
             draw_row(frame, row, target, scale, x, y);
+    release_bitmap(target);
     everything_ = false;
 }
 

@@ -1,12 +1,11 @@
 #include "intro.h"
 
-#include <cstdlib>
-
 #include <allegro.h>
 
 #include "datafile.h"
 #include "display.h"
 #include "input.h"
+#include "replay.h"
 #include "sound.h"
 
 namespace {
@@ -31,11 +30,11 @@ void slide_in_title(BITMAP *title)
 // A white dot in the sky while every colour-4 pixel flashes a random colour.
 void twinkle_star()
 {
-    const int x = std::rand() % 320;
-    const int y = std::rand() % 50;
-    const int red = std::rand() % 63;
-    const int green = std::rand() % 63;
-    const int blue = std::rand() % 63;
+    const int x = game_random() % 320;
+    const int y = game_random() % 50;
+    const int red = game_random() % 63;
+    const int green = game_random() % 63;
+    const int blue = game_random() % 63;
     set_palette_entry(4, red, green, blue);
     circlefill(game_frame(), x, y, 2, 1);
     present();

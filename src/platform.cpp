@@ -192,7 +192,12 @@ ReadFailure read_regular_file(const std::string &path, long long most, std::stri
 bool replace_file(const std::string &from, const std::string &to)
 {
 #ifdef _WIN32
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    // Callers tell a missing file by errno, as rename sets it.
+    const DWORD error = GetLastError();
+    errno = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+    return false;
 #else
     return rename(from.c_str(), to.c_str()) == 0;
 #endif

@@ -595,6 +595,56 @@ uint32_t frame_hash(BITMAP *frame, const RGB *palette)
 }
 
 // ---------------------------------------------------------------------------
+// Random numbers
+
+namespace {
+
+// glibc's additive feedback generator: r[k] = r[k - 31] + r[k - 3], seeded
+// by a Park-Miller sequence and run 310 steps before the first number.
+class GameRandom {
+public:
+    explicit GameRandom(std::uint32_t seed) { reseed(seed); }
+    void reseed(std::uint32_t seed)
+    {
+        constexpr int WARM_UP = 310;
+        std::array<std::int32_t, LAG + WARM_UP + 3> r{};
+        r[0] = static_cast<std::int32_t>(seed == 0 ? 1 : seed);
+        for (int k = 1; k < LAG; k++)
+            r[k] = static_cast<std::int32_t>((16807LL * r[k - 1]) % 2147483647LL);
+        for (int k = 1; k < LAG; k++)
+            if (r[k] < 0)
+                r[k] += 2147483647;
+        for (int k = LAG; k < LAG + 3; k++)
+            r[k] = r[k - LAG];
+        for (std::size_t k = LAG + 3; k < r.size(); k++)
+            r[k] = static_cast<std::int32_t>(static_cast<std::uint32_t>(r[k - LAG]) + static_cast<std::uint32_t>(r[k - 3]));
+        for (int k = 0; k < LAG; k++)
+            ring_[k] = static_cast<std::uint32_t>(r[r.size() - LAG + k]);
+        at_ = 0;
+    }
+    int next()
+    {
+        const std::uint32_t value = ring_[at_] + ring_[(at_ + LAG - 3) % LAG];
+        ring_[at_] = value;
+        at_ = (at_ + 1) % LAG;
+        return static_cast<int>(value >> 1);
+    }
+
+private:
+    static constexpr int LAG = 31;
+    std::array<std::uint32_t, LAG> ring_{};
+    int at_ = 0;
+};
+
+GameRandom game_random_numbers(1);
+
+} // namespace
+
+void seed_game_random(std::uint32_t seed) { game_random_numbers.reseed(seed); }
+
+int game_random() { return game_random_numbers.next(); }
+
+// ---------------------------------------------------------------------------
 // A run
 
 namespace {

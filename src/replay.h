@@ -83,6 +83,13 @@ Checkpoint checkpoint_of(int pass, const Level &level, const Zarn &zarn);
 // The first thing that differs, worded to follow "pass N: ", or "".
 std::string checkpoint_difference(const Checkpoint &now, const Checkpoint &recorded);
 
+// The game's random numbers, 0 to RAND_MAX of glibc (2^31 - 1): the title's
+// stars and the shots' colours. The C library's rand gives other numbers
+// on other systems, and a replay must play the same everywhere; this is
+// glibc's, so that runs recorded with it replay unchanged.
+void seed_game_random(std::uint32_t seed);
+int game_random();
+
 // A hash of what the player sees of a pass: the play view and the palette.
 uint32_t frame_hash(BITMAP *frame, const RGB *palette);
 

@@ -502,7 +502,7 @@ Replay new_run(const Options &options, std::uint32_t datafile_checksum)
     Replay run;
     run.game_version = game_version();
     run.datafile_checksum = datafile_checksum;
-    run.seed = static_cast<std::uint32_t>(std::time(nullptr)) ^ static_cast<std::uint32_t>(std::rand());
+    run.seed = static_cast<std::uint32_t>(std::time(nullptr)) ^ static_cast<std::uint32_t>(game_random());
     run.start_x = options.start_x;
     ReplayLevel first;
     first.level = read_level_text(options.level.empty() ? find_data_file("level1.dat") : options.level);
@@ -523,7 +523,7 @@ void play_run(PlayMode mode, const Replay *played, const Replay &start)
         start_at(*start.start_x);
     start_run(mode, played, start);
     set_game_palette(static_cast<RGB *>(data1[100].dat));
-    std::srand(start.seed);
+    seed_game_random(start.seed);
     begin_level(level, zarn);
     finish_run(level, zarn);
 }
@@ -644,7 +644,7 @@ int game_main(int argc, char **argv)
         return verify_replay(command_line);
 
     reset_view_and_hero();
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    seed_game_random(static_cast<std::uint32_t>(std::time(nullptr)));
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
         // Without a system driver no other library call is safe, not even a
         // message box.

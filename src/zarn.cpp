@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "replay.h"
 #include "sound.h"
 #include "tolbrint.h"
 
@@ -67,9 +68,9 @@ int next_frame(int &countdown, int frame_a, int frame_b)
 // Whatever is drawn in the shot colour changes colour with every shot.
 void recolour_shots()
 {
-    const int red = std::rand() % COLOUR_RANGE;
-    const int green = std::rand() % COLOUR_RANGE;
-    const int blue = std::rand() % COLOUR_RANGE;
+    const int red = game_random() % COLOUR_RANGE;
+    const int green = game_random() % COLOUR_RANGE;
+    const int blue = game_random() % COLOUR_RANGE;
     set_palette_entry(SHOT_COLOUR, red, green, blue);
 }
 

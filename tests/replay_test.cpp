@@ -98,6 +98,24 @@ TEST(ReplayFile, ReadsBackWhatWasWritten)
         ASSERT_EQ(command_byte(command_from_byte(byte)), byte);
 }
 
+// The numbers glibc's rand gives after srand, on every system the game is
+// built for: a replay's colours must not depend on the C library.
+TEST(ReplayFile, TheGamesRandomNumbersAreTheSameEverywhere)
+{
+    const std::pair<std::uint32_t, std::vector<int>> expected[] = {
+        {0, {1804289383, 846930886, 1681692777, 1714636915, 1957747793}},
+        {42, {71876166, 708592740, 1483128881, 907283241, 442951012}},
+        {4000000000u, {1111130805, 1380198982, 1306113867, 1557021840, 1956528986}},
+    };
+    for (const auto &[seed, numbers] : expected) {
+        seed_game_random(seed);
+        std::vector<int> got;
+        for (std::size_t i = 0; i < numbers.size(); i++)
+            got.push_back(game_random());
+        EXPECT_EQ(got, numbers) << "seed " << seed;
+    }
+}
+
 // Ten minutes of walking while firing, a press every other pass, with the
 // shipped level's text and every checkpoint.
 TEST(ReplayFile, TenMinutesOfBusyPlayFitIn64KiB)
