@@ -34,19 +34,8 @@ fi
 PACKAGES=("${PLAY_PACKAGES[@]}")
 $play || PACKAGES+=("${TEST_PACKAGES[@]}")
 
-missing=()
-for package in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=
-  [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  echo "Installing: ${missing[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+source scripts/packages.bash
+install_missing "${PACKAGES[@]}"
 
 BUILD_DIR=${1:-build}
 shift || true

@@ -17,26 +17,14 @@ ALLEGRO_PREFIX=$ALLEGRO_DIR/install
 ALLEGRO_PATCH=$SOURCE_DIR/dist/windows/allegro-$ALLEGRO_VERSION-win64-wine.patch
 TOOLCHAIN=$SOURCE_DIR/cmake/mingw64.cmake
 
-SUDO=
-[ "$(id -u)" -eq 0 ] || SUDO=sudo
-
 # The cross compilers and Windows' import libraries; Wine, an X server and
 # the screenshot tools for the Wine tests.
 PACKAGES=(
   g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev cmake make zip
   wine64 wine xvfb xdotool x11-utils x11-apps imagemagick
 )
-missing=()
-for package in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+source scripts/packages.bash
+install_missing "${PACKAGES[@]}"
 
 # --- Allegro, cross-built once ----------------------------------------------
 # The stamp holds the patch's and the toolchain's checksums: a change to
