@@ -366,6 +366,14 @@ play_has_begun() {
 # True once the title has slid in to column 1 (the intro's stars follow).
 title_at_column_1() { [ "$(pixel "$1" 1 150)" != "0,0,0" ] || [ "$(pixel "$1" 1 60)" != "0,0,0" ]; }
 
+# Whether a screenshot differs from STANDING (the hero standing, facing
+# right) by a bullet flying right at the gun's height, past column 200.
+#   bullet_flew_right SCREENSHOT STANDING
+bullet_flew_right() {
+    read_box "$(difference_box "$2" "$1")"
+    [ $((BOX_X + BOX_W)) -gt 200 ] && [ "$BOX_Y" -ge 100 ] && [ $((BOX_Y + BOX_H)) -le 180 ]
+}
+
 # Bright pixels in the strip under the picture (a word such as PAUSED).
 strip_text_shown() {
     local bright
