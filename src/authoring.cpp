@@ -55,15 +55,6 @@ void bring_view_within_limits(const Level &level)
     place_view(clamp_to_int(global_x + move));
 }
 
-// The hero's shots and the robots' flashes leave colours changed.
-void restore_recoloured_entries()
-{
-    const RGB *palette = data1 ? static_cast<const RGB *>(data1[PALETTE_ENTRY].dat) : nullptr;
-    if (!palette)
-        return;
-    for (int entry : RECOLOURED_ENTRIES)
-        set_palette_entry(entry, palette[entry].r, palette[entry].g, palette[entry].b);
-}
 
 // Asks every column he lands on, as the landing test does.
 bool ground_under_feet(Level &level)
@@ -87,6 +78,15 @@ void start_falling(Level &level)
 }
 
 } // namespace
+
+void restore_recoloured_entries()
+{
+    const RGB *palette = data1 ? static_cast<const RGB *>(data1[PALETTE_ENTRY].dat) : nullptr;
+    if (!palette)
+        return;
+    for (int entry : RECOLOURED_ENTRIES)
+        set_palette_entry(entry, palette[entry].r, palette[entry].g, palette[entry].b);
+}
 
 void set_level_file(const std::string &path) { playing_file = path; }
 
@@ -137,7 +137,7 @@ std::string strip_line(const std::string &message)
 // A run's replay keeps the text that each reload read.
 void reload_key(Level &level, Zarn &)
 {
-    const ReplayLevel source = level_for_reload(playing_file);
+    const ReplayLevel source = run_level_text(playing_file);
     const std::string error = source.unreadable.empty() ? reload_level(level, source.level) : source.unreadable;
     if (!error.empty())
         std::fprintf(stderr, "tolbrint: %s\n", error.c_str());

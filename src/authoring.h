@@ -34,6 +34,10 @@ void reload_key(Level &level, Zarn &zarn);
 // What the strip shows in play: the last reload's error line, or "".
 const std::string &reload_strip_line();
 
+// The palette entries that the hero's shots and the robots' flashes
+// recolour, back to the datafile's colours.
+void restore_recoloured_entries();
+
 // Places the view so that the hero's world point is x, with the hero at the
 // top of the view, falling onto whatever is below him.
 void start_at(int x);

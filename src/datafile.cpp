@@ -56,6 +56,13 @@ const EntryNeed datafile_contract[] = {
     {118, 122, DAT_RLE_SPRITE, ANY, ANY},
 };
 
+// The later levels' backgrounds, tiles and the ending's picture.
+const EntryNeed later_levels_entries[] = {
+    {123, 124, DAT_BITMAP, 320, 200},
+    {125, 141, DAT_RLE_SPRITE, ANY, ANY},
+    {142, 142, DAT_BITMAP, 320, 200},
+};
+
 constexpr int GAME_DEPTH = 8;
 
 const char *type_name(int type)
@@ -133,32 +140,50 @@ std::string find_data_file(const std::string &name)
     return name;
 }
 
+namespace {
+
+// What is wrong with entry i for the need, or "".
+std::string entry_problem(const DATAFILE *datafile, int i, const EntryNeed &need)
+{
+    const std::string where = "entry " + std::to_string(i);
+    if (datafile[i].type != need.type)
+        return where + " should be " + type_name(need.type) + " but is " + type_name(datafile[i].type);
+    int w = 0, h = 0;
+    if (need.type == DAT_BITMAP) {
+        w = static_cast<BITMAP *>(datafile[i].dat)->w;
+        h = static_cast<BITMAP *>(datafile[i].dat)->h;
+    } else if (need.type == DAT_RLE_SPRITE) {
+        w = static_cast<RLE_SPRITE *>(datafile[i].dat)->w;
+        h = static_cast<RLE_SPRITE *>(datafile[i].dat)->h;
+    }
+    if (w < need.min_w || h < need.min_h)
+        return where + " is " + std::to_string(w) + " x " + std::to_string(h) + " pixels, the game needs at least " +
+               std::to_string(need.min_w) + " x " + std::to_string(need.min_h);
+    return "";
+}
+
+} // namespace
+
 std::string datafile_problem(const DATAFILE *datafile)
 {
     const int count = entry_count(datafile);
-    for (const EntryNeed &need : datafile_contract) {
+    for (const EntryNeed &need : datafile_contract)
         for (int i = need.first; i <= need.last; i++) {
-            const std::string where = "entry " + std::to_string(i);
             if (i >= count)
-                return where + " is missing (the file holds " + std::to_string(count) +
+                return "entry " + std::to_string(i) + " is missing (the file holds " + std::to_string(count) +
                        " entries, the game needs 123)";
-            if (datafile[i].type != need.type)
-                return where + " should be " + type_name(need.type) + " but is " +
-                       type_name(datafile[i].type);
-            int w = 0, h = 0;
-            if (need.type == DAT_BITMAP) {
-                w = static_cast<BITMAP *>(datafile[i].dat)->w;
-                h = static_cast<BITMAP *>(datafile[i].dat)->h;
-            } else if (need.type == DAT_RLE_SPRITE) {
-                w = static_cast<RLE_SPRITE *>(datafile[i].dat)->w;
-                h = static_cast<RLE_SPRITE *>(datafile[i].dat)->h;
-            }
-            if (w < need.min_w || h < need.min_h)
-                return where + " is " + std::to_string(w) + " x " + std::to_string(h) +
-                       " pixels, the game needs at least " + std::to_string(need.min_w) +
-                       " x " + std::to_string(need.min_h);
+            const std::string problem = entry_problem(datafile, i, need);
+            if (!problem.empty())
+                return problem;
         }
-    }
+    // A datafile made for the first level alone ends at 122; the entries it
+    // has must still be what the game takes them for.
+    for (const EntryNeed &need : later_levels_entries)
+        for (int i = need.first; i <= need.last && i < count; i++) {
+            const std::string problem = entry_problem(datafile, i, need);
+            if (!problem.empty())
+                return problem;
+        }
     return "";
 }
 

@@ -285,6 +285,21 @@ void present()
     presenter.present(frame, palette, screen, scale_now, picture_x, picture_y);
 }
 
+void present_dimmed(int brightness)
+{
+    if (!frame || !screen)
+        return;
+    const int level = std::clamp(brightness, 0, FULL_BRIGHTNESS);
+    RGB dimmed[256];
+    for (int i = 0; i < 256; i++) {
+        dimmed[i].r = static_cast<unsigned char>(palette[i].r * level / FULL_BRIGHTNESS);
+        dimmed[i].g = static_cast<unsigned char>(palette[i].g * level / FULL_BRIGHTNESS);
+        dimmed[i].b = static_cast<unsigned char>(palette[i].b * level / FULL_BRIGHTNESS);
+        dimmed[i].filler = 0;
+    }
+    presenter.present(frame, dimmed, screen, scale_now, picture_x, picture_y);
+}
+
 void set_game_palette(const RGB *colours)
 {
     std::copy(colours, colours + 256, palette);

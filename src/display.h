@@ -70,6 +70,11 @@ BITMAP *game_frame();
 // Shows the frame on the screen in the colours of the game's palette.
 void present();
 
+// Shows the frame with every colour dimmed: FULL_BRIGHTNESS is as
+// present() shows it, 0 is black. The game's palette is left as it is.
+constexpr int FULL_BRIGHTNESS = 64;
+void present_dimmed(int brightness);
+
 // Palette changes show on the next present.
 void set_game_palette(const RGB *palette);
 // The palette the frame is shown in.

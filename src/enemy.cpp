@@ -2,6 +2,7 @@
 
 #include "effect.h"
 #include "eweapon.h"
+#include "pack.h"
 #include "sound.h"
 #include "tolbrint.h"
 #include "zarnbullet.h"
@@ -46,6 +47,7 @@ int centre_x(const Enemy &enemy) { return clamp_to_int(enemy.x + ENEMY_WIDTH / 2
 
 void start_dying(Enemy &enemy)
 {
+    tally_kill(enemy.kind);
     enemy.death_timer = 0;
     enemy.dying = true;
 }

@@ -420,7 +420,9 @@ bool wait_for_key()
     return true;
 }
 
-bool wait_for_new_key()
+bool wait_for_new_key() { return wait_for_new_action().has_value(); }
+
+std::optional<Action> wait_for_new_action()
 {
     clear_keybuf();
     pushed_back.clear();
@@ -431,7 +433,7 @@ bool wait_for_new_key()
     ActionSet pad_held_before = gamepad().held();
     for (;;) {
         if (window_closed)
-            return false;
+            return std::nullopt;
         poll_system_keys();
         for (int k = 0; k < KEY_MAX; k++)
             held_before[k] = held_before[k] && key[k];
@@ -439,14 +441,14 @@ bool wait_for_new_key()
         if (keypressed()) {
             const int scancode = readkey() >> 8;
             if (scancode <= 0 || scancode >= KEY_MAX || !held_before[scancode])
-                return true;
+                return scancode > 0 && scancode < KEY_MAX ? action_for_key(scancode) : Action::none;
         }
         // A held button's repeats are not a new press; a button no action
         // uses presses as Action::none.
         while (gamepad().press_waiting()) {
             const Action action = gamepad().take_press();
             if (action == Action::none || !pad_held_before[static_cast<int>(action)])
-                return true;
+                return action;
         }
         rest(5);
     }

@@ -9,6 +9,7 @@
 #include <array>
 #include <bitset>
 #include <deque>
+#include <optional>
 #include <string>
 
 // What the player can ask for. The order is the order of the settings file.
@@ -163,6 +164,9 @@ bool wait_for_key();
 // The same for a key pressed from now on: keys already in the buffer, and
 // the auto-repeat of keys held now, do not count.
 bool wait_for_new_key();
+// The same, with the action the press asks for (Action::none for a key no
+// action uses); nothing when the window is closed.
+std::optional<Action> wait_for_new_action();
 
 // A gamepad as the game sees it, apart from Allegro so that tests can feed
 // it states. Held actions turn into presses the way the keyboard turns a

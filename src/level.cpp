@@ -17,8 +17,8 @@ const char *const DEBUG_FILE = "debuglevel.txt";
 // Far more than any level needs; a bigger file is a mistake, not a level.
 const long long LARGEST_LEVEL_FILE = 16LL * 1024 * 1024;
 const char *const LARGEST_LEVEL_FILE_TEXT = "16 MB";
-const int DUNE_BACKGROUND = 21;
 const char *const SECTION_END = "BREAK";
+const char *const EXIT_WORD = "EXIT";
 const char *const ARGUMENTS_END = "BREAK1";
 const std::size_t LONGEST_QUOTED_TOKEN = 40;
 
@@ -192,6 +192,15 @@ public:
     // The last token read, empty before the first.
     const std::string &last_token() const { return last_; }
 
+    // Whether the next word is exactly text; nothing is read.
+    bool next_word_is(const std::string &text)
+    {
+        skip_blanks();
+        return !at_end() && token_here().text == text;
+    }
+
+    void set_last_token(const std::string &token) { last_ = token; }
+
     // Where the next token starts (the end of the file when there is none).
     FilePlace next_place()
     {
@@ -256,6 +265,28 @@ bool yes(const Token &token) { return token.text == "yes"; }
 
 bool ends_section(const Token &token) { return token.text == SECTION_END; }
 
+struct Background {
+    const char *name;
+    int entry;
+};
+
+const Background BACKGROUNDS[] = {{"DUNE1", 21}, {"CANYON1", 123}, {"TEMPLE1", 124}};
+
+// A background the level names; the datafile must hold its picture (a
+// datafile made for the first level alone has only the desert).
+void read_background(Level &level, LevelReader &in, const Token &name, Role role)
+{
+    for (const Background &background : BACKGROUNDS) {
+        if (name.text != background.name)
+            continue;
+        level.background = bitmap_entry(background.entry);
+        if (data1 && !level.background)
+            in.fail(name, "a background that the graphics datafile holds", role);
+        return;
+    }
+    in.fail(name, "\"DUNE1\", \"CANYON1\" or \"TEMPLE1\"", role);
+}
+
 void read_header(Level &level, LevelReader &in)
 {
     // The reader, once the place of the token it reads next is noted.
@@ -266,10 +297,7 @@ void read_header(Level &level, LevelReader &in)
     level.header_value_1 = noted().integer({"header token 1"});
     level.header_value_2 = noted().integer({"header token 2"});
     const Role background_role{"header token 3, the background"};
-    const Token background = noted().word(background_role);
-    if (background.text != "DUNE1")
-        in.fail(background, "\"DUNE1\"", background_role);
-    level.background = bitmap_entry(DUNE_BACKGROUND);
+    read_background(level, in, noted().word(background_role), background_role);
     level.scroll_x_enabled = yes(noted().word({"header token 4, the horizontal scrolling flag"}));
     level.scroll_y_enabled = yes(noted().word({"header token 5, the vertical scrolling flag"}));
     level.flag_3 = yes(noted().word({"header token 6"}));
@@ -297,6 +325,8 @@ void read_sprite_name(LevelReader &in, std::string &name, const char *record)
     const Token sprite = in.word(role);
     if (!is_scenery_sprite_name(sprite.text))
         in.fail(sprite, "a scenery sprite name", role);
+    if (data1 && !scenery_pictures_present(sprite.text))
+        in.fail(sprite, "a scenery sprite that the graphics datafile holds", role);
     name = sprite.text;
 }
 
@@ -414,13 +444,13 @@ void read_enemies(Level &level, LevelReader &in)
 }
 
 // At most one record: x, y, the first argument, the procedure name, the
-// further arguments up to "BREAK1". One more word follows it, the last one
-// read; anything after that is never looked at.
-void read_portal_and_final_word(Level &level, LevelReader &in)
+// further arguments up to "BREAK1". One more word follows it, the final
+// word, which is returned.
+Token read_portal_and_final_word(Level &level, LevelReader &in)
 {
     const Token first = in.word({"x of the portal record or the \"BREAK\" that ends the level"});
     if (ends_section(first))
-        return;
+        return first;
     const char *record = "the portal record";
     int x = in.lenient(first, {"x", record});
     int y = in.integer({"y", record});
@@ -432,7 +462,31 @@ void read_portal_and_final_word(Level &level, LevelReader &in)
         args.push_back(argument.text);
     level.portals.push_back(Portal(x, y, procedure, args));
     level.places.portals.push_back(place_of(first));
-    in.word({"the word after the portal record, \"BREAK\""});
+    return in.word({"the word after the portal record, \"BREAK\""});
+}
+
+bool bare_file_name(const std::string &name) { return name.find_first_of("/\\") == std::string::npos; }
+
+// After a level's final "BREAK", "EXIT x NEXT" may follow: the way on to
+// the level file NEXT, beside this one, or to the ending. Anything else
+// after the final word is never looked at, as in every older level file.
+void read_exit(Level &level, LevelReader &in, const Token &final_word)
+{
+    if (!ends_section(final_word) || !in.next_word_is(EXIT_WORD))
+        return;
+    const char *record = "the exit record";
+    const FilePlace place = place_of(in.word({"the exit record"}));
+    LevelExit way_out;
+    way_out.x = in.integer({"x", record});
+    const Role next_role{"the next level", record};
+    const Token next = in.word(next_role);
+    if (!bare_file_name(next.text))
+        in.fail(next, "a level file name without a folder, or \"ENDING\"", next_role);
+    way_out.next = next.text;
+    level.level_exit = way_out;
+    level.places.level_exit = place;
+    // The debug file keeps the final word, as for a level without an exit.
+    in.set_last_token(final_word.text);
 }
 
 void read_level(Level &level, LevelReader &in)
@@ -447,7 +501,7 @@ void read_level(Level &level, LevelReader &in)
     read_pass_through(in);
     read_composites(level, in);
     read_enemies(level, in);
-    read_portal_and_final_word(level, in);
+    read_exit(level, in, read_portal_and_final_word(level, in));
 }
 
 // Emptied when loading starts; when it ends it holds the last token read

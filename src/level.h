@@ -5,6 +5,7 @@
 
 #include <allegro.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,7 +42,21 @@ struct LevelPlaces {
     std::vector<FilePlace> solid_objects;
     std::vector<FilePlace> enemies;
     std::vector<FilePlace> portals;
+    FilePlace level_exit; // the word "EXIT"
 };
+
+// The way out of a level: Up at a world point from x to x + 20 leads on to
+// the level file next, found beside this one, or, for ENDING_WORD, to the
+// ending.
+struct LevelExit {
+    int x = 0;
+    std::string next;
+};
+
+// The next level of the last level's exit.
+constexpr const char *ENDING_WORD = "ENDING";
+// The span of world points an exit (like a portal) holds.
+constexpr int EXIT_WIDTH = 20;
 
 // A palm tree record as read: where it stands and its two values that the
 // game reads but never uses.
@@ -100,6 +115,8 @@ public:
     LevelPlaces places;
     // As loaded, for the level tools: the game reads only their pieces.
     std::vector<PalmTreeRecord> palm_trees;
+    // Levels without an exit have none: they are played to the end as ever.
+    std::optional<LevelExit> level_exit;
 
     // Loads the level file; throws LevelError when it cannot.
     explicit Level(std::string filename);

@@ -14,6 +14,8 @@ namespace {
 const int FLAME_PERIOD = 10;
 const int FLAME_LOW = 27;
 const int FLAME_HIGH = 28;
+const int TORCH_LOW = 137;
+const int TORCH_HIGH = 138;
 // The ridged sand tile is drawn a second time RIDGE_RISE rows higher.
 const int RIDGED_SAND = 92;
 const int RIDGE_RISE = 2;
@@ -43,7 +45,44 @@ const SceneryPicture SCENERY_PICTURES[] = {
     {"FLOOR1", 31, 31},
     {"TILE5A", 118, 118},
     {"TILE3A", 116, 116},
+    // The red canyon's and the temple's tiles.
+    {"RROCK", 125, 125},
+    {"RROCK2", 126, 126},
+    {"PLANK", 127, 127},
+    {"ROPE", 128, 128},
+    {"SCRUB", 129, 129},
+    {"PEBBLE", 130, 130},
+    {"CAVEL", 131, 131},
+    {"CAVER", 132, 132},
+    {"TBRICK", 133, 133},
+    {"TBRICK2", 134, 134},
+    {"PILLAR", 135, 135},
+    {"PILLART", 136, 136},
+    {"TORCH", TORCH_LOW, TORCH_LOW},
+    {"IDOL", 139, 139},
+    {"DOORL", 140, 140},
+    {"DOORR", 141, 141},
 };
+
+// Tiles that flicker between two pictures, half a period each.
+struct Flicker {
+    const char *name;
+    int low;
+    int high;
+};
+
+const Flicker FLICKERS[] = {
+    {"FLAME", FLAME_LOW, FLAME_HIGH},
+    {"TORCH", TORCH_LOW, TORCH_HIGH},
+};
+
+const Flicker *find_flicker(const std::string &name)
+{
+    for (const Flicker &flicker : FLICKERS)
+        if (name == flicker.name)
+            return &flicker;
+    return nullptr;
+}
 
 const SceneryPicture *find_scenery_picture(const std::string &name)
 {
@@ -125,6 +164,12 @@ bool is_scenery_sprite_name(const std::string &name)
     return find_scenery_picture(name) != nullptr;
 }
 
+bool scenery_pictures_present(const std::string &name)
+{
+    const SceneryPicture *picture = find_scenery_picture(name);
+    return picture && sprite_entry(picture->plain_entry) && sprite_entry(picture->solid_entry);
+}
+
 std::vector<SceneryPicture> scenery_picture_table()
 {
     return std::vector<SceneryPicture>(std::begin(SCENERY_PICTURES), std::end(SCENERY_PICTURES));
@@ -155,12 +200,13 @@ void Object::set_values(int &x1, int &y1, int &x2, int &y2, std::string &name)
 
 void Object::update()
 {
-    if (sprite_name != "FLAME")
+    const Flicker *flicker = find_flicker(sprite_name);
+    if (!flicker)
         return;
     anim_counter--;
     if (anim_counter <= 0)
         anim_counter = FLAME_PERIOD;
-    sprite = sprite_entry(anim_counter > FLAME_PERIOD / 2 ? FLAME_HIGH : FLAME_LOW);
+    sprite = sprite_entry(anim_counter > FLAME_PERIOD / 2 ? flicker->high : flicker->low);
 }
 
 void Object::display()

@@ -46,6 +46,10 @@ class Fall_Thru_Object : public Object {
 // True when name is one of the scenery sprite names.
 bool is_scenery_sprite_name(const std::string &name);
 
+// Whether the loaded datafile holds both pictures of a scenery sprite name;
+// one made for the first level alone lacks the later levels' tiles.
+bool scenery_pictures_present(const std::string &name);
+
 // A scenery sprite name and the datafile entries of its pictures as plain and
 // as solid scenery.
 struct SceneryPicture {

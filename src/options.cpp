@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "pack.h"
+
 #include <allegro.h>
 #include <getopt.h>
 #include <sys/stat.h>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "pack.h"
 #include "platform.h"
 
 #ifndef TOLBRINT_VERSION
@@ -62,6 +65,17 @@ std::string apply_start_x(Options &options, const char *value)
     return problem;
 }
 
+std::string apply_start_level(Options &options, const char *value)
+{
+    int number = 0;
+    const std::string problem = whole_number(value, 1, PACK_LEVELS, number);
+    if (problem.empty())
+        options.start_level = number;
+    return problem;
+}
+
+static_assert(PACK_LEVELS == 3, "the help of --level names the levels");
+
 const OptionRow option_table[] = {
     {"help", 'h', nullptr, "show this help and exit",
      [](Options &o, const char *) { o.action = Options::Action::ShowHelp; return std::string(); }},
@@ -75,6 +89,8 @@ const OptionRow option_table[] = {
      [](Options &o, const char *) { o.fullscreen = false; return std::string(); }},
     {"start-x", 0, "X", "start with the hero at world x X, dropping onto what is below him",
      apply_start_x},
+    {"level", 0, "N", "start at level N of the game's own levels, 1 to 3 (default 1)",
+     apply_start_level},
     {"skip-intro", 0, nullptr, "go straight to play, without the title",
      [](Options &o, const char *) { o.skip_intro = true; return std::string(); }},
     {"from-menu", 0, nullptr,
@@ -198,6 +214,10 @@ std::string replay_options_problem(const Options &options)
         return "a replay plays its own level, and '" + options.level + "' was given too";
     if (options.plays_replay() && options.start_x)
         return "a replay starts where its run started; --start-x cannot be given with it";
+    if (options.plays_replay() && options.start_level)
+        return "a replay starts where its run started; --level cannot be given with it";
+    if (options.start_level && !options.level.empty() && !options.plays_replay())
+        return "--level picks one of the game's own levels, and the level file '" + options.level + "' was given too";
     return "";
 }
 
@@ -207,7 +227,8 @@ std::string usage_text()
 {
     std::string text = "Usage: tolbrint [OPTIONS] [LEVEL]\n"
                        "       tolbrint --verify [--timedemo] FILE\n"
-                       "Plays LEVEL, a level file (the shipped level1.dat when none is given).\n\n"
+                       "Plays LEVEL, a level file, and the levels its exit leads to (the game's own\n"
+                       "levels, level1.dat to level" + std::to_string(PACK_LEVELS) + ".dat, when none is given).\n\n"
                        "Options:\n";
     std::size_t width = 0;
     for (const OptionRow &row : option_table)

@@ -22,7 +22,8 @@ struct Options {
     int scale = 0;                    // 1..16; 0 chooses from the desktop's size
     bool fullscreen = false;          // start in fullscreen instead of a window
     bool pause_in_background = true;  // play pauses while the window is in the background
-    std::string level;                // the level file; "" plays the shipped level1.dat
+    std::string level;                // the level file; "" plays the game's own levels
+    std::optional<int> start_level;   // --level: the first of the game's own levels played
     bool skip_intro = false;          // straight to play, for level authors and tests
     std::optional<int> start_x;       // the hero's world x at the start, when not the level's own start
     bool from_menu = false;           // started from the desktop menu: side files go to the state directory

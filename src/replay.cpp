@@ -837,7 +837,7 @@ bool wait_for_play_press()
     }
 }
 
-ReplayLevel level_for_reload(const std::string &path)
+ReplayLevel run_level_text(const std::string &path)
 {
     ReplayLevel level;
     if (run.played) {

@@ -51,7 +51,7 @@ struct Replay {
     uint32_t datafile_checksum = 0;
     uint32_t seed = 0;
     std::optional<int> start_x;
-    std::vector<ReplayLevel> levels;     // the first is played from the start; each reload takes the next
+    std::vector<ReplayLevel> levels;     // the first is played from the start; each reload and exit takes the next
     std::vector<uint8_t> commands;       // every command read, one byte each (command_byte)
     std::vector<Checkpoint> checkpoints; // in pass order
 };
@@ -113,8 +113,8 @@ PassCommand next_pass_command();
 // Waits in play for a press, a tent's message being up; false when the
 // window was closed or the replay ran out.
 bool wait_for_play_press();
-// The level text a reload reads: the file's, or the replay's next.
-ReplayLevel level_for_reload(const std::string &path);
+// The level text a reload or an exit reads: the file's, or the replay's next.
+ReplayLevel run_level_text(const std::string &path);
 
 // Counts the pass and keeps, or compares, its checkpoint.
 void pass_done(const Level &level, const Zarn &zarn);

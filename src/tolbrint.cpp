@@ -7,12 +7,16 @@
 #include <cstdlib>
 #include <ctime>
 #include <chrono>
+#include <memory>
+#include <optional>
 
 #include "authoring.h"
+#include "ending.h"
 #include "input.h"
 #include "intro.h"
 #include "level.h"
 #include "options.h"
+#include "pack.h"
 #include "replay.h"
 #include "sidefiles.h"
 #include "sound.h"
@@ -204,6 +208,8 @@ void update_bullets()
     for (size_t i = 0; i < zarnbullets.size(); i++) {
         zarnbullets[i].update();
         if (!zarnbullets[i].active()) {
+            if (zarnbullets[i].hit)
+                tally_hit();
             zarnbullets.erase(zarnbullets.begin() + static_cast<std::ptrdiff_t>(i));
             i--;
         }
@@ -299,6 +305,26 @@ void walk_right(Level &level, Zarn &zarn)
     zarn.translate(step_x, step_y);
 }
 
+// The level's way on, once the pass that entered it is over.
+bool exit_entered = false;
+// The last level's exit was entered: the run is over.
+bool ending_reached = false;
+// The pass at which the level being played began.
+int level_start_pass = 0;
+// Passes the strip keeps showing the level's name, after an exit.
+constexpr int LEVEL_TITLE_PASSES = 3 * PASSES_PER_SECOND;
+int level_title_passes = 0;
+// The next present fades the picture in from black.
+bool fade_in_due = false;
+
+// Up: the portals first, as ever, then the level's exit.
+void enter(Level &level, Zarn &zarn)
+{
+    level.portal_handler(zarn);
+    if (at_level_exit(level, static_cast<long long>(global_x) + shift_x))
+        exit_entered = true;
+}
+
 // What each action does in play; the key or button that asks for it is the
 // input module's business.
 struct ActionHandler {
@@ -312,7 +338,7 @@ const ActionHandler action_handlers[] = {
     {Action::jump, jump},
     {Action::left, walk_left},
     {Action::right, walk_right},
-    {Action::up, [](Level &level, Zarn &zarn) { level.portal_handler(zarn); }},
+    {Action::up, enter},
     {Action::reload, reload_key},
 };
 
@@ -347,6 +373,92 @@ void walk_while_firing(Level &level, Zarn &zarn)
 
 } // namespace
 
+namespace {
+
+// Fades are for the eyes only: a replay checked or timed goes without them,
+// and they take no pass.
+constexpr int FADE_STEPS = 8;
+constexpr int FADE_STEP_MS = 20;
+
+bool fades_shown() { return pass_rests(); }
+
+void fade(bool in)
+{
+    if (!fades_shown())
+        return;
+    for (int step = 1; step <= FADE_STEPS; step++) {
+        present_dimmed(FULL_BRIGHTNESS * (in ? step : FADE_STEPS - step) / FADE_STEPS);
+        rest(FADE_STEP_MS);
+    }
+    restart_pass_clock();
+}
+
+void fade_in()
+{
+    fade_in_due = false;
+    fade(true);
+}
+
+void count_down_level_title()
+{
+    if (level_title_passes > 0 && --level_title_passes == 0)
+        show_strip_text(reload_strip_line());
+}
+
+// The hero at the level's start, with nothing of the last level's fight
+// left: bullets, lasers, the recoloured shots and flashes.
+void start_next_level(Level &level, Zarn &zarn, Level &next)
+{
+    level = std::move(next);
+    reset_view_and_hero();
+    zarnjump = false;
+    int x = HERO_SCREEN_X, y = HERO_SCREEN_Y;
+    zarn = Zarn(x, y);
+    zarnbullets.clear();
+    eweapons.clear();
+    restore_recoloured_entries();
+}
+
+// The exit was entered in this pass: on to the next level, which replays
+// from the text read now, or to the ending. A next level that does not load
+// leaves the hero where he is, with the loader's message in the strip.
+void leave_level(Level &level, Zarn &zarn)
+{
+    exit_entered = false;
+    const std::string title = level_title(level);
+    const int passes = passes_run() + 1 - level_start_pass;
+    if (level.level_exit->next == ENDING_WORD) {
+        tally_level(title, passes);
+        ending_reached = true;
+        return;
+    }
+    const ReplayLevel source = run_level_text(next_level_path(level_file(), level.level_exit->next));
+    std::string error = source.unreadable;
+    std::unique_ptr<Level> next;
+    if (error.empty()) {
+        try {
+            next = std::make_unique<Level>(source.level);
+        } catch (const LevelError &problem) {
+            error = problem.what();
+        }
+    }
+    if (!next) {
+        std::fprintf(stderr, "tolbrint: %s\n", error.c_str());
+        show_strip_text(strip_line(error));
+        return;
+    }
+    tally_level(title, passes);
+    fade(false);
+    start_next_level(level, zarn, *next);
+    set_level_file(source.level.name);
+    level_start_pass = passes_run() + 1;
+    level_title_passes = LEVEL_TITLE_PASSES;
+    show_strip_text(level_title(level));
+    fade_in_due = fades_shown();
+}
+
+} // namespace
+
 void begin_level(Level &level, Zarn &zarn)
 {
     game_loop(level, zarn);
@@ -360,7 +472,7 @@ void game_loop(Level &level, Zarn &zarn)
 {
     restart_pass_clock();
     for (;;) {
-        if (QUIT || close_requested() || run_ended())
+        if (QUIT || close_requested() || run_ended() || ending_reached)
             return;
         if (pause_wanted()) {
             stay_paused();
@@ -373,12 +485,17 @@ void game_loop(Level &level, Zarn &zarn)
         game_pass(level, zarn);
         show_panels();
         note_frame(game_frame(), game_palette());
-        if (pass_shown())
+        if (fade_in_due)
+            fade_in();
+        else if (pass_shown())
             present();
         if (pass_rests())
             rest(1);
         zarn.standstill();
         game_loop_helper(level, zarn, next_pass_command());
+        if (exit_entered)
+            leave_level(level, zarn);
+        count_down_level_title();
         pass_done(level, zarn);
     }
 }
@@ -496,6 +613,12 @@ bool make_panels()
     return true;
 }
 
+// The level file given, or the game's own first level (--level's).
+std::string first_level_file(const Options &options)
+{
+    return options.level.empty() ? find_data_file(pack_level_file(options.start_level.value_or(1))) : options.level;
+}
+
 // A new run's start: the level file's text, a seed and the start options.
 Replay new_run(const Options &options, std::uint32_t datafile_checksum)
 {
@@ -505,15 +628,25 @@ Replay new_run(const Options &options, std::uint32_t datafile_checksum)
     run.seed = static_cast<std::uint32_t>(std::time(nullptr)) ^ static_cast<std::uint32_t>(game_random());
     run.start_x = options.start_x;
     ReplayLevel first;
-    first.level = read_level_text(options.level.empty() ? find_data_file("level1.dat") : options.level);
+    first.level = read_level_text(first_level_file(options));
     run.levels.push_back(first);
     return run;
 }
 
 // One run from its start: the level, the hero, the seed and the palette are
 // all the start gives, so a run replays the same from the same commands.
-void play_run(PlayMode mode, const Replay *played, const Replay &start)
+// True when the run reached the ending.
+bool play_run(PlayMode mode, const Replay *played, const Replay &start)
 {
+    exit_entered = ending_reached = fade_in_due = false;
+    level_start_pass = level_title_passes = 0;
+    start_tally();
+    // A run after the ending starts as the first one did.
+    reset_view_and_hero();
+    zarnjump = false;
+    global_difference = 0;
+    zarnbullets.clear();
+    eweapons.clear();
     const LevelText &first = start.levels.front().level;
     set_level_file(first.name);
     Level level(first);
@@ -526,6 +659,7 @@ void play_run(PlayMode mode, const Replay *played, const Replay &start)
     seed_game_random(start.seed);
     begin_level(level, zarn);
     finish_run(level, zarn);
+    return ending_reached;
 }
 
 // The run's replay to --record's file, and, for a run played live, to the
@@ -538,6 +672,16 @@ void keep_run(const Options &options)
         std::fprintf(stderr, "tolbrint: the replay was not kept: %s\n", problem.c_str());
     if (run_played_live() && !keep_last_run(state_side_file_dir(), bytes, problem))
         std::fprintf(stderr, "tolbrint: the last run was not kept: %s\n", problem.c_str());
+}
+
+// The ending until a key is pressed; false when that key was Escape or the
+// window was closed, which end the game.
+bool show_ending_until_a_key()
+{
+    draw_ending(run_tally());
+    present();
+    const std::optional<Action> action = wait_for_new_action();
+    return action && *action != Action::quit;
 }
 
 double elapsed_ms(std::chrono::steady_clock::time_point since)
@@ -572,7 +716,7 @@ bool start_headless(std::uint32_t &datafile_checksum, bool drawn)
     return true;
 }
 
-void play_headless(const Replay &replay) { play_run(PlayMode::verify, &replay, replay); }
+bool play_headless(const Replay &replay) { return play_run(PlayMode::verify, &replay, replay); }
 
 namespace {
 
@@ -592,8 +736,9 @@ int verify_replay(const Options &options)
     }
     write_frame_hashes_to(options.frame_hashes);
     const auto started = std::chrono::steady_clock::now();
+    bool ending = false;
     try {
-        play_headless(played);
+        ending = play_headless(played);
     } catch (const LevelError &error) {
         std::fprintf(stderr, "tolbrint: %s: its level does not load: %s\n", path.c_str(), error.what());
         return 1;
@@ -606,6 +751,8 @@ int verify_replay(const Options &options)
     }
     std::printf("%s: %d passes of %s verified; the hero ends at x %d, y %d\n", path.c_str(), passes_run(),
                 played.levels.front().level.name.c_str(), global_x + shift_x, shift_y);
+    if (ending)
+        std::printf("%s: the run reached the ending: %s\n", path.c_str(), tally_summary(run_tally()).c_str());
     if (!options.timedemo.empty())
         print_timing(passes_run(), ms);
     return 0;
@@ -693,40 +840,53 @@ int game_main(int argc, char **argv)
     sound_settings.volume = options.volume;
     start_sound(sound_settings);
 
-    if (!options.skip_intro && !replaying)
-        intro();
-    if (close_requested())
-        return 0;
     write_frame_hashes_to(options.frame_hashes);
     const PlayMode mode = !options.timedemo.empty() ? PlayMode::timedemo : replaying ? PlayMode::playback : PlayMode::live;
-    const auto started = std::chrono::steady_clock::now();
-    try {
-        play_run(mode, replaying ? &played : nullptr, replaying ? played : new_run(options, datafile_checksum));
-    } catch (const LevelError &error) {
-        remove_int(game_timer);
-        stop_sound();
-        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-        report_failure(error.what());
-        return 1;
-    } catch (const std::exception &error) {
-        // Whatever broke, the run that led to it is kept for the bug report.
+    // Run after run: an ending leads back to the title, and a key from there
+    // to a new run; Escape in play or at the ending ends the game.
+    for (bool title = !options.skip_intro && !replaying;; title = !replaying) {
+        if (title)
+            intro();
+        if (close_requested())
+            return 0;
+        const auto started = std::chrono::steady_clock::now();
+        bool ending = false;
+        try {
+            ending = play_run(mode, replaying ? &played : nullptr,
+                              replaying ? played : new_run(options, datafile_checksum));
+        } catch (const LevelError &error) {
+            remove_int(game_timer);
+            stop_sound();
+            set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+            report_failure(error.what());
+            return 1;
+        } catch (const std::exception &error) {
+            // Whatever broke, the run that led to it is kept for the bug report.
+            keep_run(options);
+            remove_int(game_timer);
+            stop_sound();
+            set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+            report_failure(std::string("the game stopped: ") + error.what());
+            return 1;
+        }
+        const double ms = elapsed_ms(started);
         keep_run(options);
-        remove_int(game_timer);
-        stop_sound();
-        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-        report_failure(std::string("the game stopped: ") + error.what());
-        return 1;
+        if (!run_mismatch().empty())
+            std::fprintf(stderr, "tolbrint: %s: the game no longer plays this replay as it was made: %s\n",
+                         options.replay().c_str(), run_mismatch().c_str());
+        if (mode == PlayMode::timedemo) {
+            print_timing(passes_run(), ms);
+            break;
+        }
+        if (!ending) {
+            if (run_played_live())
+                wait_for_new_key();
+            break;
+        }
+        if (!show_ending_until_a_key() || replaying)
+            break;
     }
-    const double ms = elapsed_ms(started);
     write_frame_hashes_to("");
-    keep_run(options);
-    if (!run_mismatch().empty())
-        std::fprintf(stderr, "tolbrint: %s: the game no longer plays this replay as it was made: %s\n",
-                     options.replay().c_str(), run_mismatch().c_str());
-    if (mode == PlayMode::timedemo)
-        print_timing(passes_run(), ms);
-    else if (run_played_live())
-        wait_for_new_key();
     remove_int(game_timer);
     stop_sound();
     return 0;

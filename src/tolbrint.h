@@ -113,8 +113,9 @@ bool start_headless(std::uint32_t &datafile_checksum, bool drawn);
 // Plays a replay from its start with no display, comparing its checkpoints;
 // the run's own record (run_record()) then holds its commands with the
 // checkpoints this game keeps. Throws LevelError when its level does not load.
+// True when the run reached the ending.
 struct Replay;
-void play_headless(const Replay &replay);
+bool play_headless(const Replay &replay);
 
 // The whole program: start-up, intro, play and shutdown. Returns the exit code.
 int game_main(int argc, char **argv);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "pack.h"
 #include "replay.h"
 #include "sound.h"
 #include "tolbrint.h"
@@ -80,6 +81,7 @@ void add_bullet(int x, int y, int dx, int dy, std::string kind)
 {
     ZarnBullet bullet(x, y, dx, dy, kind);
     zarnbullets.push_back(bullet);
+    tally_shot();
     if (dy == 0)
         sound_level_shot(x);
     else

@@ -258,9 +258,9 @@ TEST_F(LevelTest, BadFilesNameTheLineColumnAndWhatWasExpected)
          "level1.dat:1:1: expected an integer from -2147483648 to 2147483647 (header token 1), found "
          "\"2147483648\"");
     with([](LevelFile &f) { f.header = "0 0 DUNE2 " + HEADER.substr(10); },
-         "level1.dat:1:5: expected \"DUNE1\" (header token 3, the background), found \"DUNE2\"");
+         "level1.dat:1:5: expected \"DUNE1\", \"CANYON1\" or \"TEMPLE1\" (header token 3, the background), found \"DUNE2\"");
     with([](LevelFile &f) { f.header = "0 0 \x1b[1mDUNE1_and_a_very_long_tail_that_is_not_shown " + HEADER.substr(10); },
-         "level1.dat:1:5: expected \"DUNE1\" (header token 3, the background), found "
+         "level1.dat:1:5: expected \"DUNE1\", \"CANYON1\" or \"TEMPLE1\" (header token 3, the background), found "
          "\"\\x1b[1mDUNE1_and_a_very_long_tail_that_is_n\" (cut short)");
     with([](LevelFile &f) { f.header_enemies = "BAT 0 0\n"; },
          "level1.dat:2:1: expected \"ZOMBIE\", \"ROBO\", \"CACTUS\" or \"RHAND\" (the kind of a "
