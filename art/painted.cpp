@@ -409,9 +409,422 @@ void paint_portrait_frame(BITMAP *canvas, const ArtKit &kit)
     rect(canvas, 2, 2, canvas->w - 3, canvas->h - 3, kit.palette.index("brass.4"));
 }
 
+// ------------------------------------------------------------ the canyon
+
+// Dithers through a list of colours, darkest first, for shading that runs
+// from one ramp into another (clouds, torchlit stone).
+int dithered_through(const std::vector<int> &colours, double brightness, int x, int y)
+{
+    const double step = std::fmin(std::fmax(0.0, brightness), 1.0) * (colours.size() - 1);
+    const int base = static_cast<int>(std::floor(step));
+    const double fraction = step - base;
+    const size_t chosen = static_cast<size_t>(base + (fraction * 16.0 > BAYER[y & 3][x & 3] + 0.5 ? 1 : 0));
+    return colours[std::min(chosen, colours.size() - 1)];
+}
+
+std::vector<int> colours_of(const GamePalette &palette, const std::vector<const char *> &names)
+{
+    std::vector<int> colours;
+    for (const char *name : names)
+        colours.push_back(palette.index(name));
+    return colours;
+}
+
+// Columns from x to centre, the short way round the wrapping screen.
+int wrapped_distance(int x, int centre) { return std::abs(((x - centre) % WIDTH + WIDTH + WIDTH / 2) % WIDTH - WIDTH / 2); }
+
+// A flat-topped mass of rock: a cap, sheer walls that fall `wall` rows,
+// then a skirt of scree spreading out from their foot.
+struct Mesa {
+    int centre;
+    int half_width;
+    int top;
+    int wall;
+};
+
+// One range of canyon walls, all at one distance from the viewer.
+struct CliffRange {
+    std::vector<Mesa> mesas;
+    const char *ramp;
+    double light;    // brightness of a wall in the sun, 0..1
+    double contrast; // how much strata, edges and cracks change it
+    int seed;
+};
+
+// The row where the range's rock begins at column x: the walls drop four
+// rows per column, with a ragged edge.
+int cliff_top(const CliffRange &range, int x)
+{
+    int top = 10000;
+    for (const Mesa &mesa : range.mesas) {
+        const int over = wrapped_distance(x, mesa.centre) - mesa.half_width;
+        int row = mesa.top;
+        if (over > 0)
+            row += over * 9 + static_cast<int>(4.0 * wrapping_noise(x, 64, range.seed + 2));
+        top = std::min(top, row);
+    }
+    return top;
+}
+
+// The row where the scree begins at column x.
+int scree_top(const CliffRange &range, int x)
+{
+    double top = 10000;
+    for (const Mesa &mesa : range.mesas) {
+        const int over = std::max(0, wrapped_distance(x, mesa.centre) - mesa.half_width);
+        top = std::fmin(top, mesa.top + mesa.wall + over * 0.35 + 2.0 * wrapping_noise(x, 40, range.seed + 3));
+    }
+    return static_cast<int>(top);
+}
+
+// Rock strata: a table of bands of random thickness, so that the lines
+// across the walls do not look like brickwork.
+struct Strata {
+    std::vector<int> band;  // the band of each row
+    std::vector<int> depth; // the row's place within its band, from its top
+    std::vector<int> thick;
+
+    Strata(int rows, int seed)
+    {
+        int b = 0, at = 0, size = 3;
+        for (int y = 0; y < rows; y++) {
+            if (at == size) {
+                b++;
+                at = 0;
+                size = 2 + static_cast<int>(hash(b, 0, seed) % 7);
+            }
+            band.push_back(b);
+            depth.push_back(at++);
+            thick.push_back(size);
+        }
+    }
+};
+
+// The brightness of wall rock under a high sun a little to the left: edges
+// open to the left are lit, edges open to the right in shade; each stratum
+// casts a short shadow under its lip; cracks and dark varnish streaks run
+// down the walls.
+double wall_light(const CliffRange &range, const Strata &strata, int x, int y, int top)
+{
+    const double c = range.contrast;
+    const int band = strata.band[static_cast<size_t>(y)];
+    const int in_band = strata.depth[static_cast<size_t>(y)];
+    double light = range.light + c * 0.5 * (random01(band, 0, range.seed) - 0.5);
+    light += c * 0.3 * (wrapping_noise(x, 53, range.seed + 5) - 0.5); // weathered flutes
+    if (in_band == 0)
+        light -= c * 0.3;
+    else if (in_band == strata.thick[static_cast<size_t>(y)] - 1)
+        light += c * 0.1;
+    if (cliff_top(range, x - 1) > y)
+        light += c * 0.35;
+    else if (cliff_top(range, x - 2) > y)
+        light += c * 0.15;
+    if (cliff_top(range, x + 1) > y)
+        light -= c * 0.45;
+    else if (cliff_top(range, x + 2) > y || cliff_top(range, x + 3) > y)
+        light -= c * 0.25;
+    const double varnish = wrapping_noise(x, 160, range.seed) * wrapping_noise(x, 29, range.seed + 1);
+    light -= c * 1.2 * std::fmax(0.0, varnish - 0.3) * (0.6 + 0.4 * std::sin(y * 0.21 + x));
+    if (random01(x, 0, range.seed) < 0.04 && random01(x, band / 3, range.seed) < 0.5)
+        light -= c * 0.35; // a crack down a few strata
+    const int depth = y - top;
+    if (depth == 0)
+        light += c * 0.6;
+    else if (depth == 1)
+        light += c * 0.3;
+    return light;
+}
+
+// Scree: rubble lit from above, speckled with stones and their shadows.
+double scree_light(const CliffRange &range, int x, int y, int top)
+{
+    const double c = range.contrast;
+    const double slope = scree_top(range, x + 2) - scree_top(range, x - 2);
+    double light = range.light - 0.02 + c * 0.08 * slope - c * 0.004 * (y - top);
+    const double grit = random01(x, y, range.seed + 4);
+    if (grit > 0.97)
+        light += c * 0.2;
+    else if (grit < 0.04)
+        light -= c * 0.25;
+    if (y == top)
+        light += c * 0.3;
+    return light;
+}
+
+void draw_cliff_range(BITMAP *canvas, const ArtKit &kit, const CliffRange &range, int bottom)
+{
+    const Ramp &ramp = kit.palette.ramp(range.ramp);
+    const Strata strata(bottom, range.seed);
+    for (int x = 0; x < WIDTH; x++) {
+        const int top = cliff_top(range, x), scree = scree_top(range, x);
+        for (int y = std::max(0, top); y < std::min(scree, bottom); y++)
+            putpixel(canvas, x, y, dithered(ramp, wall_light(range, strata, x, y, top), x, y));
+        for (int y = std::max(0, scree); y < bottom; y++)
+            putpixel(canvas, x, y, dithered(ramp, scree_light(range, x, y, scree), x, y));
+    }
+}
+
+// The noon sky: deep blue overhead, pale at the horizon.
+void draw_noon_sky(BITMAP *canvas, const ArtKit &kit, int horizon)
+{
+    const Ramp &blue = kit.palette.ramp("blue");
+    for (int y = 0; y < canvas->h; y++) {
+        const double t = std::pow(std::fmin(double(y) / horizon, 1.0), 1.3);
+        for (int x = 0; x < WIDTH; x++)
+            putpixel(canvas, x, y, dithered(blue, 0.5 + 0.45 * t, x, y));
+    }
+}
+
+// A fair-weather cloud: a heap of round puffs over a flat base, lit from
+// above.
+struct Cloud {
+    int x, base, width, height, seed;
+};
+
+void draw_cloud(BITMAP *canvas, const ArtKit &kit, const Cloud &cloud)
+{
+    const std::vector<int> shades = colours_of(kit.palette, {"blue.11", "blue.13", "blue.15", "grey.14", "grey.15"});
+    const int puffs = 4;
+    for (int dy = -cloud.height; dy < 0; dy++)
+        for (int dx = -cloud.width / 2; dx <= cloud.width / 2; dx++) {
+            double best = -1.0;
+            for (int i = 0; i < puffs; i++) {
+                const double px = cloud.width * ((i + 0.5) / puffs - 0.5) + 3.0 * (random01(i, 0, cloud.seed) - 0.5);
+                const double r = cloud.height * (i == 1 || i == 2 ? 1.0 : 0.65) * (0.85 + 0.3 * random01(i, 1, cloud.seed));
+                const double ux = (dx - px) / (r * 1.3), uy = dy / r;
+                const double inside = 1.0 - ux * ux - uy * uy;
+                if (inside > 0)
+                    best = std::fmax(best, -uy * 0.7 + 0.3 + inside * 0.2);
+            }
+            if (best < 0.0)
+                continue;
+            const int x = ((cloud.x + dx) % WIDTH + WIDTH) % WIDTH, y = cloud.base + dy;
+            putpixel(canvas, x, y, dithered_through(shades, best, x, y));
+        }
+}
+
+// A rope bridge far off, slung between two cliff tops: a sagging line of
+// planks with a hand rope over it.
+void draw_far_bridge(BITMAP *canvas, const ArtKit &kit, int from, int to, int row, int sag)
+{
+    const int rope = kit.palette.index("rock.3");
+    const int plank = kit.palette.index("wood.6");
+    for (int x = from; x <= to; x++) {
+        const double t = double(x - from) / (to - from);
+        const int y = row + static_cast<int>(std::lround(sag * 4.0 * t * (1.0 - t)));
+        putpixel(canvas, x % WIDTH, y, plank);
+        putpixel(canvas, x % WIDTH, y - 2, rope);
+        if ((x - from) % 3 == 0)
+            putpixel(canvas, x % WIDTH, y - 1, rope);
+    }
+}
+
+// The canyon's ranges, far to near: centre, half width, top, wall rows.
+const std::vector<Mesa> FAR_MESAS = {{14, 20, 104, 14}, {70, 6, 112, 8}, {132, 28, 100, 16}, {196, 9, 108, 10},
+                                     {250, 22, 106, 12}, {300, 5, 113, 8}};
+const std::vector<Mesa> CANYON_WALLS = {{40, 24, 46, 92}, {78, 12, 80, 66}, {196, 30, 62, 86},
+                                        {240, 12, 84, 70}, {300, 8, 96, 60}};
+const std::vector<Mesa> NEAR_LEDGES = {{120, 18, 138, 30}, {146, 6, 150, 20}, {272, 24, 146, 26}, {4, 8, 156, 16}};
+
+// CANYON1: the red canyon at noon, the second level's background. Like
+// DUNE1 it repeats every 320 columns; rows 180 to 199 are plain.
+void paint_canyon(BITMAP *canvas, const ArtKit &kit)
+{
+    const int horizon = 130;
+    draw_noon_sky(canvas, kit, horizon);
+    for (const Cloud &cloud : {Cloud{60, 40, 34, 9, 1}, Cloud{178, 26, 22, 6, 2}, Cloud{262, 52, 28, 7, 3}})
+        draw_cloud(canvas, kit, cloud);
+    draw_cliff_range(canvas, kit, {FAR_MESAS, "dusk", 0.9, 0.25, 21}, GROUND);
+    draw_cliff_range(canvas, kit, {CANYON_WALLS, "rock", 0.72, 0.5, 22}, GROUND);
+    draw_far_bridge(canvas, kit, 90, 166, 81, 6);
+    draw_cliff_range(canvas, kit, {NEAR_LEDGES, "rock", 0.64, 0.55, 23}, GROUND);
+    rectfill(canvas, 0, GROUND, WIDTH - 1, canvas->h - 1, kit.palette.index("rock.6"));
+}
+
+// ------------------------------------------------------------ the temple
+
+// The temple's stone in the dark (cold greys and purples) and in
+// torchlight (warm browns), each list from dark to light.
+std::vector<int> stone_in_dark(const GamePalette &palette)
+{
+    return colours_of(palette, {"night", "dusk.0", "grey.2", "dusk.2", "grey.4", "dusk.4", "grey.6", "dusk.6"});
+}
+
+std::vector<int> stone_in_torchlight(const GamePalette &palette)
+{
+    return colours_of(palette, {"coal", "brass.0", "brass.1", "sand.2", "brass.2", "sand.4", "brass.4", "brass.6",
+                                "brass.8", "brass.10"});
+}
+
+constexpr int ARCH_PITCH = 80;  // columns from one pier to the next
+constexpr int PIER_HALF = 11;   // half a pier's width
+constexpr int ARCH_SPRING = 62; // row where the arches start to curve
+constexpr int TEMPLE_FLOOR = 156;
+const int TORCH_PIERS[] = {80, 240};
+constexpr int TORCH_ROW = 96;   // the flames' row on their piers
+
+// How much torchlight reaches a pixel: 0 in the dark, 1 at a flame.
+double torchlight(int x, int y)
+{
+    double light = 0.0;
+    for (int pier : TORCH_PIERS) {
+        const double dx = wrapped_distance(x, pier) / 78.0, dy = (y - TORCH_ROW) / 64.0;
+        light += std::pow(std::fmax(0.0, 1.0 - std::sqrt(dx * dx + dy * dy)), 1.6);
+    }
+    return std::fmin(light, 1.0);
+}
+
+// Big blocks in a running bond: the face of a block is 1, its lit top and
+// left edges more, the joints little.
+double block_face(int x, int y, int block_w, int block_h, int seed)
+{
+    const int course = y / block_h;
+    const int shifted = x + (course % 2) * block_w / 2;
+    const int in_x = shifted % block_w, in_y = y % block_h;
+    if (in_x == 0 || in_y == 0)
+        return 0.35;
+    double face = 0.85 + 0.2 * random01(shifted / block_w, course, seed);
+    if (in_y == 1 || in_x == 1)
+        face += 0.2;
+    if (in_y == block_h - 1 || in_x == block_w - 1)
+        face -= 0.15;
+    return face;
+}
+
+// The row of the arch's soffit at x, or -1 where x is in a pier.
+int arch_row(int x)
+{
+    const int from_pier = wrapped_distance(x, 0) % ARCH_PITCH;
+    const int in_bay = std::min(from_pier, ARCH_PITCH - from_pier);
+    if (in_bay < PIER_HALF)
+        return -1;
+    const double radius = ARCH_PITCH / 2.0 - PIER_HALF;
+    const double dx = (x % ARCH_PITCH) - ARCH_PITCH / 2.0 + 0.5;
+    return static_cast<int>(ARCH_SPRING - std::sqrt(std::fmax(0.0, radius * radius - dx * dx)));
+}
+
+// What a pixel of the temple shows before the light: the near arcade's
+// piers and arch rings, the darker hall seen through its bays and a smaller
+// arcade further back.
+double temple_stone(int x, int y)
+{
+    if (y >= TEMPLE_FLOOR)
+        return (y - TEMPLE_FLOOR) % 8 == 0 ? 0.3 : 0.55 + 0.15 * ((x / 24 + (y - TEMPLE_FLOOR) / 8) % 2);
+    if (y < 16) {
+        // A cornice of two mouldings over a band of carved squares.
+        if (y < 3 || (y > 11 && y < 14))
+            return y == 0 || y == 12 ? 0.9 : 0.6;
+        if (y == 3 || y == 11 || y >= 14)
+            return 0.25;
+        return (x % 10 < 2) ? 0.35 : ((x % 10 == 5 && y == 7) ? 0.3 : 0.75);
+    }
+    const int soffit = arch_row(x);
+    if (soffit < 0 || y < soffit)
+        return block_face(x, y, 20, 10, 41) * (y < soffit && y > soffit - 6 ? 1.15 : 1.0);
+    // Through the bay: the far arcade, half as big and in the dark.
+    const int far_x = x + ARCH_PITCH / 4;
+    const int far_soffit = arch_row(far_x * 2 % WIDTH) / 2 + ARCH_SPRING / 2 + 20;
+    if (arch_row((far_x * 2) % WIDTH) < 0 || y < far_soffit)
+        return 0.35 * block_face(far_x, y, 10, 5, 42);
+    return 0.1;
+}
+
+// A torch in its bracket on a pier, as the level's TORCH tile shows it.
+void stamp_torches(BITMAP *canvas, const ArtKit &kit)
+{
+    const Part &torch = find_part(kit.parts, "torch_a");
+    for (int pier : TORCH_PIERS)
+        stamp(canvas, torch, pier - 10, TORCH_ROW - 3);
+}
+
+// TEMPLE1: the ruined temple's hall by torchlight, the third level's
+// background: an arcade of piers and round arches, a hall beyond it in the
+// dark and warm pools of light around two torches. Repeats every 320
+// columns; rows 180 to 199 are plain.
+void paint_temple(BITMAP *canvas, const ArtKit &kit)
+{
+    const std::vector<int> dark = stone_in_dark(kit.palette), lit = stone_in_torchlight(kit.palette);
+    for (int y = 0; y < GROUND; y++)
+        for (int x = 0; x < WIDTH; x++) {
+            const double light = torchlight(x, y);
+            const double value = temple_stone(x, y) * (0.3 + 0.75 * light);
+            // Warm where the light is strong, dithered into the cold.
+            const bool warm = light * 2.2 * 16.0 > BAYER[(y + 2) & 3][(x + 1) & 3] + 0.5;
+            putpixel(canvas, x, y, dithered_through(warm ? lit : dark, value, x, y));
+        }
+    stamp_torches(canvas, kit);
+    rectfill(canvas, 0, GROUND, WIDTH - 1, canvas->h - 1, kit.palette.index("night"));
+}
+
+// ------------------------------------------------------------ the ending
+
+// The dawn sky: night overhead, a glow rising on the right where the sun
+// comes up.
+void draw_dawn_sky(BITMAP *canvas, const ArtKit &kit, int horizon, int sun_x)
+{
+    const Ramp &sky = kit.palette.ramp("sky");
+    for (int y = 0; y < canvas->h; y++)
+        for (int x = 0; x < WIDTH; x++) {
+            const double low = std::pow(std::fmin(double(y) / horizon, 1.0), 3.0);
+            const double east = double(x) / WIDTH;
+            const double dx = (x - sun_x) / 50.0, dy = (y - horizon) / 28.0;
+            const double glow = std::exp(-(dx * dx + dy * dy));
+            putpixel(canvas, x, y, dithered(sky, 0.02 + low * (0.22 + 0.25 * east * east) + 0.4 * glow, x, y));
+        }
+}
+
+// The temple on its rise, dark against the dawn, its right edges catching
+// the first light and a lamp still burning in its shrine.
+void draw_temple_silhouette(BITMAP *canvas, const ArtKit &kit, int centre, int base)
+{
+    const Ramp &dusk = kit.palette.ramp("dusk");
+    const int tiers[][2] = {{44, 8}, {35, 8}, {26, 8}, {17, 7}, {9, 10}}; // half width, height
+    int bottom = base;
+    for (const auto &tier : tiers) {
+        const int top = bottom - tier[1];
+        for (int y = top; y < bottom; y++)
+            for (int x = centre - tier[0]; x <= centre + tier[0]; x++) {
+                double light = 0.1 + (y == top ? 0.12 : 0.0) + (x >= centre + tier[0] - 1 ? 0.4 : 0.0);
+                putpixel(canvas, x, y, dithered(dusk, light, x, y));
+            }
+        bottom = top;
+    }
+    rectfill(canvas, centre - 2, bottom + 3, centre + 2, bottom + 9, kit.palette.index("brass.5"));
+    rectfill(canvas, centre - 1, bottom + 5, centre + 1, bottom + 9, kit.palette.index("brass.8"));
+    // Broken columns on the left of the stair.
+    const int columns[][2] = {{-58, 22}, {-50, 14}, {-70, 9}}; // offset, height
+    for (const auto &column : columns)
+        for (int y = base - column[1]; y < base; y++)
+            for (int dx = 0; dx < 4; dx++) {
+                const double light = 0.1 + (dx == 3 ? 0.35 : 0.0) + (y == base - column[1] ? 0.1 : 0.0);
+                putpixel(canvas, centre + column[0] + dx, y, dithered(dusk, light, centre + column[0] + dx, y));
+            }
+}
+
+// ENDING: dawn breaking over the dunes and the quiet temple. Everything
+// between rows 20 and 180 and columns 20 and 300 stays dark under the
+// closing words; the light is on the right edge, where the sun comes up.
+void paint_ending(BITMAP *canvas, const ArtKit &kit)
+{
+    const int horizon = 150;
+    draw_dawn_sky(canvas, kit, horizon, 340);
+    scatter_stars(canvas, 70, 30, kit.palette.index("grey.8"), 51);
+    scatter_stars(canvas, 40, 10, kit.palette.index("grey.11"), 52);
+    draw_buttes(canvas, kit, {{60, 22, 14}, {120, 8, 20}}, horizon, "dusk", 0.12);
+    draw_temple_silhouette(canvas, kit, 236, horizon + 4);
+    draw_dune_range(canvas, kit, {160, 4, 2, 1.0, "dusk", 0.2, -0.5, 0.0, 61}, 200);
+    draw_dune_range(canvas, kit, {174, 6, 1, 2.6, "dusk", 0.14, -0.6, 0.005, 62}, 200);
+    draw_dune_range(canvas, kit, {188, 4, 2, 5.0, "dusk", 0.08, -0.5, 0.005, 63}, 200);
+    palm_in_shadow(canvas, kit, 0, 60, 186, 10);
+    stamp_in_shadow(canvas, kit, "palm_shrub_clump", 8, 172, 10);
+}
+
 const std::map<std::string, Painter> painters = {
     {"dunes", paint_dunes},
     {"title", paint_title},
+    {"canyon", paint_canyon},
+    {"temple", paint_temple},
+    {"ending", paint_ending},
     {"explosion1", paint_explosion1},
     {"explosion2", paint_explosion2},
     {"explosion3", paint_explosion3},

@@ -28,7 +28,7 @@
 
 namespace {
 
-constexpr int ENTRY_COUNT = 123;
+constexpr int ENTRY_COUNT = 143;
 
 struct BitmapDeleter {
     void operator()(BITMAP *bitmap) const { destroy_bitmap(bitmap); }

@@ -7,7 +7,7 @@
 
 #include "datwriter.h"
 
-// The entries in datafile order, 0 to 122. Throws std::runtime_error naming
+// The entries in datafile order, 0 to 142. Throws std::runtime_error naming
 // the source file when a source cannot be read.
 std::vector<DatObject> build_all_entries(const std::string &art_dir);
 

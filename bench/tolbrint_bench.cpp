@@ -366,6 +366,35 @@ void verify_ten_minutes(benchmark::State &state)
 }
 BENCHMARK(verify_ten_minutes)->Unit(benchmark::kMillisecond);
 
+// A level change as the exit makes it, with the load: the next level read
+// from disk, a run of two passes that enters the exit of the level before
+// it in the first and plays the next level's first pass in the second.
+void level_change(benchmark::State &state)
+{
+    start_game_state();
+    const int next = static_cast<int>(state.range(0));
+    const auto level_file = [](int number) {
+        return std::string(TOLBRINT_SOURCE_DIR) + "/data/level" + std::to_string(number) + ".dat";
+    };
+    const LevelText before = read_level_text(level_file(next - 1));
+    Replay run;
+    run.game_version = game_version();
+    run.levels.push_back({before, ""});
+    run.start_x = Level(before).level_exit->x;
+    PassCommand up;
+    up.pressed = true;
+    up.press = Action::up;
+    run.commands = {command_byte(up), command_byte(PassCommand())};
+    for (auto _ : state) {
+        run.levels.resize(1);
+        run.levels.push_back({read_level_text(level_file(next)), ""});
+        headless::reset_game_state();
+        play_headless(run);
+    }
+    state.SetLabel("level " + std::to_string(next - 1) + " to " + std::to_string(next) + ", and 1 pass of each");
+}
+BENCHMARK(level_change)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -2,6 +2,8 @@
 
 #include <allegro.h>
 
+#include <cctype>
+
 #include "datafile.h"
 #include "display.h"
 
@@ -32,6 +34,13 @@ struct Row {
     std::string value;
 };
 
+std::string capitalised(std::string text)
+{
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
 std::vector<Row> tally_rows(const RunTally &tally)
 {
     std::vector<Row> rows = {
@@ -42,7 +51,7 @@ std::vector<Row> tally_rows(const RunTally &tally)
     };
     int passes = 0;
     for (const LevelTime &level : tally.levels) {
-        rows.push_back({level.title, pass_time(level.passes)});
+        rows.push_back({capitalised(level.name), pass_time(level.passes)});
         passes += level.passes;
     }
     rows.push_back({"In all", pass_time(passes)});

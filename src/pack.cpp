@@ -20,9 +20,11 @@ std::string next_level_path(const std::string &current, const std::string &next)
     return slash == std::string::npos ? next : current.substr(0, slash + 1) + next;
 }
 
-std::string level_title(const Level &level)
+std::string level_name(const Level &level) { return level.header_word_1 + " " + level.header_word_2; }
+
+std::string level_title(const std::string &name)
 {
-    std::string title = level.header_word_1 + " " + level.header_word_2;
+    std::string title = name;
     for (char &c : title)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return title;
@@ -50,7 +52,7 @@ void tally_kill(const std::string &kind)
         tally.robots++;
 }
 
-void tally_level(const std::string &title, int passes) { tally.levels.push_back({title, passes}); }
+void tally_level(const std::string &name, int passes) { tally.levels.push_back({name, passes}); }
 
 std::string pass_time(int passes)
 {

@@ -17,14 +17,16 @@ std::string pack_level_file(int number);
 // current.
 std::string next_level_path(const std::string &current, const std::string &next);
 
-// The name of the level from its header, as the strip shows it: "RED CANYON".
-std::string level_title(const Level &level);
+// The name of the level from its header: "red canyon".
+std::string level_name(const Level &level);
+// A name as the strip shows it: "RED CANYON".
+std::string level_title(const std::string &name);
 
 // Whether the hero's world point stands in the level's exit.
 bool at_level_exit(const Level &level, long long world_point);
 
 struct LevelTime {
-    std::string title;
+    std::string name;
     int passes = 0;
 };
 
@@ -42,7 +44,7 @@ const RunTally &run_tally();
 void tally_shot();
 void tally_hit();
 void tally_kill(const std::string &kind);
-void tally_level(const std::string &title, int passes);
+void tally_level(const std::string &name, int passes);
 
 // Passes at the game's pace as minutes, seconds and hundredths: "2:07.45".
 std::string pass_time(int passes);

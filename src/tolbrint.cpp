@@ -425,10 +425,10 @@ void start_next_level(Level &level, Zarn &zarn, Level &next)
 void leave_level(Level &level, Zarn &zarn)
 {
     exit_entered = false;
-    const std::string title = level_title(level);
+    const std::string name = level_name(level);
     const int passes = passes_run() + 1 - level_start_pass;
     if (level.level_exit->next == ENDING_WORD) {
-        tally_level(title, passes);
+        tally_level(name, passes);
         ending_reached = true;
         return;
     }
@@ -447,13 +447,13 @@ void leave_level(Level &level, Zarn &zarn)
         show_strip_text(strip_line(error));
         return;
     }
-    tally_level(title, passes);
+    tally_level(name, passes);
     fade(false);
     start_next_level(level, zarn, *next);
     set_level_file(source.level.name);
     level_start_pass = passes_run() + 1;
     level_title_passes = LEVEL_TITLE_PASSES;
-    show_strip_text(level_title(level));
+    show_strip_text(level_title(level_name(level)));
     fade_in_due = fades_shown();
 }
 

@@ -142,6 +142,8 @@ struct Role {
 
 const std::vector<Role> sprite_roles = {
     {"scenery tile", {0, 1, 5, 6, 13, 19, 20, 27, 28, 31, 34, 70, 71, 72, 73, 91, 92, 104, 105, 106, 107, 108, 109, 116, 118}, 20, 20, 20, 20},
+    {"canyon tile", {125, 126, 127, 128, 129, 130, 131, 132}, 20, 20, 20, 20},
+    {"temple tile", {133, 134, 135, 136, 137, 138, 139, 140, 141}, 20, 20, 20, 20},
     {"hero", hero_pictures, 56, 56, 80, 80},
     {"zombie", {119, 120, 121, 122}, 20, 26, 60, 60},
     {"robot", {85}, 20, 26, 40, 40},
@@ -270,22 +272,36 @@ TEST_F(Art, RobotGunIsOnItsLeftAtLaserHeight)
 
 // ------------------------------------------------------------ seams
 
-TEST_F(Art, BackgroundWrapsWithoutASeamAndIsPlainUnderTheGround)
+TEST_F(Art, BackgroundsWrapWithoutASeamAndArePlainUnderTheGround)
 {
-    const Pixels dunes = picture(21);
-    ASSERT_EQ(dunes.w, 320);
-    std::vector<int> inside;
-    for (int x = 0; x + 1 < dunes.w; x++)
-        inside.push_back(column_difference(dunes, x, x + 1));
-    std::sort(inside.begin(), inside.end());
-    const int seam = column_difference(dunes, dunes.w - 1, 0);
-    EXPECT_LE(seam, inside.back()) << "the wrap seam is the sharpest edge in the picture";
-    EXPECT_LE(seam, inside[inside.size() * 9 / 10]) << "the wrap seam stands out";
+    for (int entry : {21, 123, 124}) { // the desert, the canyon, the temple
+        const Pixels background = picture(entry);
+        ASSERT_EQ(background.w, 320) << "background " << entry;
+        std::vector<int> inside;
+        for (int x = 0; x + 1 < background.w; x++)
+            inside.push_back(column_difference(background, x, x + 1));
+        std::sort(inside.begin(), inside.end());
+        const int seam = column_difference(background, background.w - 1, 0);
+        EXPECT_LE(seam, inside.back()) << "the wrap seam of " << entry << " is the sharpest edge in it";
+        EXPECT_LE(seam, inside[inside.size() * 9 / 10]) << "the wrap seam of " << entry << " stands out";
 
-    const int ground = dunes.at(0, 180);
-    for (int y = 180; y < dunes.h; y++)
-        for (int x = 0; x < dunes.w; x++)
-            ASSERT_EQ(dunes.at(x, y), ground) << "not plain under the ground tiles at " << x << ", " << y;
+        const int ground = background.at(0, 180);
+        for (int y = 180; y < background.h; y++)
+            for (int x = 0; x < background.w; x++)
+                ASSERT_EQ(background.at(x, y), ground)
+                    << "background " << entry << " is not plain under the ground tiles at " << x << ", " << y;
+    }
+}
+
+TEST_F(Art, TheTempleHallIsDarkBehindTheFighters)
+{
+    const Pixels hall = picture(124);
+    double total = 0;
+    for (int y = 0; y < 180; y++)
+        for (int x = 0; x < hall.w; x++)
+            total += brightness(hall.at(x, y));
+    EXPECT_LT(total / (180 * hall.w), brightness(picture(48).at(30, 40)) * 0.8)
+        << "the temple's background is not darker than the hero's gear";
 }
 
 struct Repeats {
@@ -299,6 +315,8 @@ TEST_F(Art, RepeatingTilesJoinTheirNeighbours)
     const Repeats tiles[] = {
         {91, true, false}, {92, true, false}, {19, true, true}, {20, true, true},
         {1, false, true},  {31, true, true},
+        {125, true, false}, {126, true, true}, {127, true, false}, {131, false, true}, // the canyon
+        {133, true, false}, {134, true, true}, {135, false, true}, {140, false, true}, // the temple
     };
     for (const Repeats &tile : tiles) {
         const Pixels p = picture(tile.entry);
@@ -315,6 +333,35 @@ TEST_F(Art, RepeatingTilesJoinTheirNeighbours)
             EXPECT_LE(row_difference(p, p.h - 1, 0), sharpest) << "tile " << tile.entry << " stacked";
         }
     }
+}
+
+TEST_F(Art, SolidTilesAreOpaqueAndPiecesMeetWhereTheyJoin)
+{
+    for (int entry : {125, 126, 131, 132, 133, 134, 140, 141}) {
+        const Pixels p = picture(entry);
+        EXPECT_FALSE(uses_colour(p, TRANSPARENT)) << "solid tile " << entry << " has holes";
+    }
+    const Pixels deck = picture(127);
+    for (int x = 0; x < deck.w; x++)
+        ASSERT_NE(deck.at(x, 0), TRANSPARENT) << "a gap in the bridge's deck at " << x;
+    for (int entry : {128, 129, 130, 139}) {
+        const Pixels p = picture(entry);
+        int drawn = 0;
+        for (int x = 0; x < p.w; x++)
+            drawn += p.at(x, p.h - 1) != TRANSPARENT;
+        EXPECT_GT(drawn, 0) << "tile " << entry << " does not stand on the ground";
+    }
+    // The capital's shaft runs on into the column below it.
+    const Pixels capital = picture(136), shaft = picture(135);
+    for (int x = 0; x < 20; x++)
+        EXPECT_EQ(capital.at(x, 19) == TRANSPARENT, shaft.at(x, 0) == TRANSPARENT) << "column " << x;
+    // The two torch frames differ only in the flame, above the bracket.
+    const Pixels torch = picture(137), torch2 = picture(138);
+    for (int y = 0; y < 20; y++)
+        for (int x = 0; x < 20; x++)
+            if (torch.at(x, y) != torch2.at(x, y)) {
+                EXPECT_LT(y, 8) << "the torch frames differ below the flame at " << x << ", " << y;
+            }
 }
 
 TEST_F(Art, TheTentJoinsIntoOnePicture)
@@ -341,23 +388,37 @@ TEST_F(Art, TheTentJoinsIntoOnePicture)
 
 // ---------------------------------------------------------- readability
 
+// Whether near-white text reads over a region: its mean well below the
+// text's, and (unless twinkling stars are allowed) no pixel nearly as light.
+void expect_dark_under_text(const Pixels &picture, double text, double (*brightness)(int), int x1, int y1,
+                            int x2, int y2, bool count_stars, const char *where)
+{
+    double total = 0, brightest = 0;
+    for (int y = y1; y <= y2; y++)
+        for (int x = x1; x <= x2; x++) {
+            total += brightness(picture.at(x, y));
+            if (picture.at(x, y) != FLASH)
+                brightest = std::max(brightest, brightness(picture.at(x, y)));
+        }
+    const double mean = total / ((x2 - x1 + 1) * (y2 - y1 + 1));
+    EXPECT_LT(mean, text * 0.6) << where << " is too light for white text";
+    if (!count_stars) {
+        EXPECT_LT(brightest, text * 0.75) << where << " has pixels as light as the text";
+    }
+}
+
+TEST_F(Art, EndingKeepsTheMiddleDarkForItsWords)
+{
+    const Pixels ending = picture(142);
+    expect_dark_under_text(ending, brightness(1), brightness, 20, 20, 300, 180, false, "the ending's text area");
+}
+
 TEST_F(Art, TitleKeepsItsTextAreasDarkAndItsSkyDark)
 {
     const Pixels title = picture(38);
     const double text = brightness(1);
     auto dark_enough = [&](int x1, int y1, int x2, int y2, bool count_stars, const char *where) {
-        double total = 0, brightest = 0;
-        for (int y = y1; y <= y2; y++)
-            for (int x = x1; x <= x2; x++) {
-                total += brightness(title.at(x, y));
-                if (title.at(x, y) != FLASH)
-                    brightest = std::max(brightest, brightness(title.at(x, y)));
-            }
-        const double mean = total / ((x2 - x1 + 1) * (y2 - y1 + 1));
-        EXPECT_LT(mean, text * 0.6) << where << " is too light for white text";
-        if (!count_stars) {
-            EXPECT_LT(brightest, text * 0.75) << where << " has pixels as light as the text";
-        }
+        expect_dark_under_text(title, text, brightness, x1, y1, x2, y2, count_stars, where);
     };
     dark_enough(0, 0, 319, 49, true, "the sky where the star dots go");
     dark_enough(0, 50, 319, 85, false, "the band of the credit lines");

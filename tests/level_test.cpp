@@ -116,6 +116,27 @@ TEST_F(LevelTest, SmallestFileLoadsEmptyAndLogsItsFinalWord)
     EXPECT_EQ(debug_file(), "BREAK\n");
 }
 
+TEST_F(LevelTest, AnExitFollowsOnlyAFinalBreakAndLeavesTheDebugFileAsBefore)
+{
+    Level plain = load(LevelFile().text() + "\nEXIT 3660 level2.dat\n");
+    ASSERT_TRUE(plain.level_exit.has_value());
+    EXPECT_EQ(plain.level_exit->x, 3660);
+    EXPECT_EQ(plain.level_exit->next, "level2.dat");
+    EXPECT_EQ(debug_file(), "BREAK\n");
+
+    // After a second portal record the rest of the file is never read.
+    LevelFile two_portals;
+    two_portals.portal = "10 180 false tent 0 Hi BREAK1 20 180 false tent BREAK1 BREAK EXIT 5 level2.dat\n";
+    EXPECT_FALSE(load(two_portals.text()).level_exit.has_value());
+    EXPECT_FALSE(load(LevelFile().text() + "exit 5 level2.dat\n").level_exit.has_value());
+
+    EXPECT_EQ(error_loading(LevelFile().text() + "EXIT 5 ../level2.dat\n"),
+              "level1.dat:10:8: expected a level file name without a folder, or \"ENDING\" (the next level of the "
+              "exit record), found \"../level2.dat\"");
+    EXPECT_EQ(error_loading(LevelFile().text() + "EXIT level2.dat\n"),
+              "level1.dat:10:6: expected an integer (x of the exit record), found \"level2.dat\"");
+}
+
 TEST_F(LevelTest, ShippedLevelLoads)
 {
     headless::InDirectory here(dir);
