@@ -164,13 +164,22 @@ public:
         if (at_end())
             fail_at_end("an integer", role);
         const LeadingNumber number = leading_number(text_, at_);
-        if (number.digits == 0)
+        if (number.digits == 0) {
+            // "14x0" where two numbers are due is a bad first number, not
+            // a second one that is missing.
+            if (at_ == number_end_)
+                fail(Token{last_number_.text + token_here().text, last_number_.line, last_number_.column},
+                     "an integer", number_role_);
             fail(token_here(), "an integer", role);
+        }
         if (!number.fits)
             fail(token_here(), ANY_INT, role);
         last_ = text_.substr(at_, number.length);
+        last_number_ = Token{last_, line_, column_};
+        number_role_ = role;
         for (std::size_t i = 0; i < number.length; i++)
             advance();
+        number_end_ = at_;
         return number.value;
     }
 
@@ -256,6 +265,10 @@ private:
     int line_ = 1;
     int column_ = 1;
     std::string last_;
+    // The last integer read, and where it ended.
+    Token last_number_{std::string(), 0, 0};
+    Role number_role_{""};
+    std::size_t number_end_ = std::string::npos;
 };
 
 // ---------------------------------------------------------------------------

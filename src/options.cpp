@@ -53,7 +53,7 @@ std::string whole_number(const char *value, int low, int high, int &number)
 
 std::string apply_scale(Options &options, const char *value)
 {
-    return whole_number(value, MIN_SCALE, MAX_SCALE, options.scale);
+    return whole_number(value, 0, MAX_SCALE, options.scale); // 0: the most that fits
 }
 
 std::string apply_start_x(Options &options, const char *value)
@@ -81,7 +81,7 @@ const OptionRow option_table[] = {
      [](Options &o, const char *) { o.action = Options::Action::ShowHelp; return std::string(); }},
     {"version", 0, nullptr, "show the version number and exit",
      [](Options &o, const char *) { o.action = Options::Action::ShowVersion; return std::string(); }},
-    {"scale", 0, "N", "enlarge the picture N times, 1 to 16 (default: the most that fits)",
+    {"scale", 0, "N", "enlarge the picture N times, 1 to 16; 0, the default, is the most that fits",
      apply_scale},
     {"fullscreen", 0, nullptr, "start in fullscreen (F11 or Alt+Enter switches)",
      [](Options &o, const char *) { o.fullscreen = true; return std::string(); }},

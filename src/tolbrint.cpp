@@ -674,6 +674,29 @@ void keep_run(const Options &options)
         std::fprintf(stderr, "tolbrint: the last run was not kept: %s\n", problem.c_str());
 }
 
+// The first run's start, its level loaded once to see that it loads and
+// that --start-x lies within its scroll limits. False, with the exit code,
+// when the game cannot go on.
+bool prepare_first_run(const Options &options, std::uint32_t datafile_checksum, Replay &run, int &exit_code)
+{
+    try {
+        run = new_run(options, datafile_checksum);
+        const Level level(run.levels.front().level);
+        if (options.start_x && (*options.start_x < level.left_limit || *options.start_x > level.right_limit)) {
+            std::fprintf(stderr, "tolbrint: --start-x %d lies outside the scroll limits of %s, %d to %d\n",
+                         *options.start_x, run.levels.front().level.name.c_str(), level.left_limit,
+                         level.right_limit);
+            exit_code = 2;
+            return false;
+        }
+    } catch (const LevelError &error) {
+        report_failure(error.what());
+        exit_code = 1;
+        return false;
+    }
+    return true;
+}
+
 // The ending until a key is pressed; false when that key was Escape or the
 // window was closed, which end the game.
 bool show_ending_until_a_key()
@@ -825,6 +848,11 @@ int game_main(int argc, char **argv)
         std::fprintf(stderr, "tolbrint: %s\n", problem.c_str());
         return 1;
     }
+    // The first level is read and checked before the title, so that a
+    // mistake is told at once.
+    Replay first_run;
+    if (!replaying && !prepare_first_run(options, datafile_checksum, first_run, exit_code))
+        return exit_code;
     if (!open_display(options.scale, options.fullscreen, request_close)) {
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
         allegro_message("Unable to set any graphic mode\n%s\n", allegro_error);
@@ -844,7 +872,7 @@ int game_main(int argc, char **argv)
     const PlayMode mode = !options.timedemo.empty() ? PlayMode::timedemo : replaying ? PlayMode::playback : PlayMode::live;
     // Run after run: an ending leads back to the title, and a key from there
     // to a new run; Escape in play or at the ending ends the game.
-    for (bool title = !options.skip_intro && !replaying;; title = !replaying) {
+    for (bool title = !options.skip_intro && !replaying, first = true;; title = !replaying, first = false) {
         if (title)
             intro();
         if (close_requested())
@@ -853,7 +881,7 @@ int game_main(int argc, char **argv)
         bool ending = false;
         try {
             ending = play_run(mode, replaying ? &played : nullptr,
-                              replaying ? played : new_run(options, datafile_checksum));
+                              replaying ? played : first ? first_run : new_run(options, datafile_checksum));
         } catch (const LevelError &error) {
             remove_int(game_timer);
             stop_sound();

@@ -288,6 +288,8 @@ TEST_F(LevelTest, BadFilesNameTheLineColumnAndWhatWasExpected)
          "header enemy), found \"BAT\"");
     with([](LevelFile &f) { f.scenery = "0 abc 40 60 SAND4\n"; },
          "level1.dat:4:3: expected an integer (y1 of a scenery record), found \"abc\"");
+    with([](LevelFile &f) { f.header_enemies = "ROBO 14x0 100\n"; },
+         "level1.dat:2:6: expected an integer (x of a header enemy), found \"14x0\"");
     with([](LevelFile &f) { f.scenery = "0 0 0 0 SAND5\n"; },
          "level1.dat:4:9: expected a scenery sprite name (the sprite of a scenery record), found "
          "\"SAND5\"");

@@ -85,9 +85,10 @@ TEST(Options, ScaleTakesWholeNumbersFromOneToSixteen)
     EXPECT_EQ(parse({"--scale", "1"}).options.scale, 1);
     EXPECT_EQ(parse({"--scale=16"}).options.scale, 16);
     EXPECT_EQ(parse({"--scale", "07"}).options.scale, 7);
-    for (const char *bad : {"0", "17", "-3", "abc", "3x", "", "2.5", "99999999999999999999"})
+    EXPECT_EQ(parse({"--scale", "4", "--scale", "0"}).options.scale, 0) << "0: the most that fits";
+    for (const char *bad : {"17", "-3", "abc", "3x", "", "2.5", "99999999999999999999"})
         expect_usage_error(parse({"--scale", bad}),
-                           std::string("--scale must be a whole number from 1 to 16, not '") + bad + "'");
+                           std::string("--scale must be a whole number from 0 to 16, not '") + bad + "'");
 }
 
 TEST(Options, MissingValueAndUnknownOptionsAreNamed)

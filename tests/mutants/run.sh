@@ -57,7 +57,7 @@ mutant colour_low_bits_dropped src/display.cpp 's/return \(\(v & 63\) << 2\) \| 
 mutant fullscreen_not_centred_vertically src/display.cpp 's/picture_y = \(SCREEN_H - FRAME_H \* scale_now\) \/ 2;/picture_y = 0;/' '^e2e_scaling$'
 # The command line and the settings file.
 mutant value_to_flag_called_unknown src/options.cpp 's/if \(optopt\)\n        return "option/if (!optopt)\n        return "option/' '^Options\.'
-mutant scale_zero_accepted src/options.cpp 's/whole_number\(value, MIN_SCALE, MAX_SCALE, options\.scale\)/whole_number(value, 0, MAX_SCALE, options.scale)/' '^Options\.'
+mutant scale_zero_refused src/options.cpp 's/whole_number\(value, 0, MAX_SCALE, options\.scale\)/whole_number(value, MIN_SCALE, MAX_SCALE, options.scale)/' '^Options\.'
 mutant usage_error_exits_1 src/options.cpp 's/result\.exit_code = 2;/result.exit_code = 1;/' '^Options\.'
 mutant settings_outside_sections_unwarned src/options.cpp 's/std::vector<std::string> section_names\{""\};/std::vector<std::string> section_names;/' '^Settings\.'
 mutant file_over_command_line src/tolbrint.cpp 's/(    const SettingsResult settings =\n)/    parse_options(argc, argv, options);\n$1/; s/(        return false;\n)    parse_options\(argc, argv, options\);\n/$1/' '^e2e_remapped_keys$'
@@ -78,6 +78,8 @@ mutant robot_fires_a_pass_late src/enemy.cpp 's/const int FIRE_INTERVAL = 250;/c
 mutant replay_datafile_unchecked src/replay.cpp 's/if \(read\.datafile_checksum != datafile_checksum\)/if (false)/' '^ReplayFile\.'
 mutant replay_checkpoints_uncompared src/replay.cpp 's/    if \(!difference\.empty\(\)\) \{/    if (false) {/' '^ReplayFile\.|^replay_'
 mutant replay_reload_reads_the_file src/replay.cpp 's/    if \(run\.played\) \{\n        if \(run\.next_level/    if (false) {\n        if (run.next_level/' '^ReplayFile\.'
+mutant exit_anywhere src/tolbrint.cpp 's/if \(at_level_exit\(level, static_cast<long long>\(global_x\) \+ shift_x\)\)/if (level.level_exit)/' '^replay_'
+mutant hits_not_tallied src/tolbrint.cpp 's/            if \(zarnbullets\[i\]\.hit\)\n                tally_hit\(\);\n//' '^replay_level3$'
 mutant replay_pause_recorded src/input.cpp 's/            request_pause\(\);\n            continue;/            request_pause();/' '^Input\.'
 # The Tiled tool.
 mutant tiled_bottom_limit_from_top tools/tiled_import.cpp 's/h\.bottom_limit = int_property\(map_, "bottom limit"/h.bottom_limit = int_property(map_, "top limit"/' '^TiledTool\.'

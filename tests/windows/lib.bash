@@ -49,7 +49,9 @@ rm -f "$WINDOWS_SETTINGS"
 
 # The zip's files, as a player unpacks them, right in the scratch directory.
 unzip -q -j "$ZIP" -d "$WORK" || fail "cannot unpack $ZIP"
-[ -f "$WORK/tolbrint.exe" ] || fail "no tolbrint.exe in $ZIP"
+for file in tolbrint.exe tolbrint.dat sounds.dat level1.dat level2.dat level3.dat; do
+    [ -f "$WORK/$file" ] || fail "no $file in $ZIP"
+done
 
 # Allegro shows its window at once, off the screen and a few pixels big,
 # and sizes it later; its message box is another window of the game's name.
