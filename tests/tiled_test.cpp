@@ -19,6 +19,7 @@
 
 #include "headless.h"
 #include "level.h"
+#include "pack.h"
 #include "tolbrint.h"
 
 namespace {
@@ -27,7 +28,8 @@ const std::string BUILD_DIR = TOLBRINT_BINARY_DIR;
 const std::string SOURCE_DIR = TOLBRINT_SOURCE_DIR;
 
 // Off the grid, merging and overlapping scenery, boxes that end off the grid
-// or before they begin, palm trees, both enemy lists and the portal.
+// or before they begin, palm trees, both enemy lists, the portal and an exit
+// off the grid.
 const char *const AWKWARD_LEVEL = R"(0 0 DUNE1 yes no no no no no -112 602 0 200 desert dusk no
 ZOMBIE 500 120
 ROBO 700 140
@@ -64,14 +66,17 @@ BREAK
 BREAK
 222 180 false tent 0 Hello, traveller! BREAK1
 BREAK
+EXIT 431 ENDING
 )";
 
 using ToolRun = headless::ProgramRun;
 
-// The level files kept in the repository.
+// The level files kept in the repository: the game's own and the tests'.
 std::vector<std::string> repository_levels()
 {
-    std::vector<std::string> levels = {SOURCE_DIR + "/data/level1.dat"};
+    std::vector<std::string> levels;
+    for (int number = 1; number <= PACK_LEVELS; number++)
+        levels.push_back(SOURCE_DIR + "/data/" + pack_level_file(number));
     const std::string dir = SOURCE_DIR + "/tests/e2e/levels";
     if (DIR *listing = opendir(dir.c_str())) {
         while (const dirent *entry = readdir(listing)) {
@@ -164,6 +169,8 @@ std::string things_of(const Level &level)
             text += " " + arg;
         text += "\n";
     }
+    if (level.level_exit)
+        text += "exit " + std::to_string(level.level_exit->x) + " " + level.level_exit->next + "\n";
     text += "limits " + std::to_string(level.left_limit) + " " + std::to_string(level.right_limit) + " " +
             std::to_string(level.top_limit) + " " + std::to_string(level.bottom_limit) + " words " +
             level.header_word_1 + " " + level.header_word_2;
@@ -248,6 +255,21 @@ TEST_F(TiledTool, SceneryOnTheGridBecomesTilesAndTheRestTileObjects)
         EXPECT_FALSE(headless::read_file(dir + "/" + file).empty()) << file;
 }
 
+// Maps saved with the tileset of another version keep their tiles: a tile
+// is the sprite that the map's own tileset names.
+TEST_F(TiledTool, EachTileIsTheSpriteThatTheMapsTilesetNames)
+{
+    headless::write_file(dir + "/awkward.dat", AWKWARD_LEVEL);
+    ASSERT_EQ(tool({"export", "awkward.dat", "awkward.tmx"}).status, 0);
+    std::string tsx = headless::read_file(dir + "/tolbrint-scenery.tsx");
+    tsx.replace(tsx.find("value=\"GRASS1\""), 14, "value=\"BONE\"");
+    headless::write_file(dir + "/tolbrint-scenery.tsx", tsx);
+    ASSERT_EQ(tool({"import", "awkward.tmx", "back.dat"}).status, 0);
+    const std::string back = headless::read_file(dir + "/back.dat");
+    EXPECT_EQ(back.find("GRASS1"), std::string::npos) << back;
+    EXPECT_NE(back.find("40 160 40 160 BONE\n"), std::string::npos) << back;
+}
+
 // Tiled's JSON without the blanks between its tokens.
 std::string compact_json(const std::string &json)
 {
@@ -321,9 +343,9 @@ TEST_F(TiledTool, RealTiledReadsTheMapAndItsResavedMapImportsToTheSameLevel)
     const std::string exported = compact_json(headless::read_file(dir + "/level.json"));
     EXPECT_EQ(layers_of(exported), "background:imagelayer scenery:tilelayer scenery objects:objectgroup "
                                    "solid:tilelayer solid 2:tilelayer solid 3:tilelayer palm trees:objectgroup "
-                                   "enemies:objectgroup portal:objectgroup ");
+                                   "enemies:objectgroup portal:objectgroup exit:objectgroup ");
     for (const auto &[kind, count] : std::vector<std::pair<std::string, long>>{
-             {"PALMTREE", 5}, {"ZOMBIE", 5}, {"ROBO", 4}, {"CACTUS", 3}, {"RHAND", 2}, {"portal", 1}}) {
+             {"PALMTREE", 5}, {"ZOMBIE", 5}, {"ROBO", 4}, {"CACTUS", 3}, {"RHAND", 2}, {"portal", 1}, {"exit", 1}}) {
         EXPECT_EQ(occurrences(exported, "\"type\":\"" + kind + "\""), count) << kind;
     }
     EXPECT_EQ(occurrences(exported, "\"value\":\"Rest, soldier. Robots hold the road. Fire from below!\""), 1);
@@ -371,6 +393,8 @@ TEST_F(TiledTool, ABrokenMapGetsOneMessageNamingWhereAndNoLevelFile)
         {"two words", "value=\"desert\"", "value=\"high desert\"", "\"high desert\" must be one word"},
         {"unknown tileset", "source=\"tolbrint-scenery.tsx\"", "source=\"other.tsx\"", "cannot read the tileset"},
         {"compressed", "encoding=\"csv\"", "encoding=\"base64\" compression=\"zlib\"", "compressed with zlib"},
+        {"exit to a folder", "value=\"level2.dat\"", "value=\"../level2.dat\"",
+         "object 36 (\"exit\"), property \"next\": \"../level2.dat\" must be a level file name without a folder"},
     };
     headless::write_file(dir + "/kept.dat", "what was here before\n");
     for (const Breakage &breakage : breakages) {

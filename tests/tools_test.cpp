@@ -35,12 +35,13 @@ struct TestLevel {
     std::string composites;
     std::string enemies;
     std::string portal;
+    std::string level_exit; // after the final "BREAK"
 
     std::string text() const
     {
         return "0 0 DUNE1 yes " + vertical_scrolling + " no no no no " + limits + " 0 200 desert noon no\n" +
                header_enemies + "BREAK\nscenery start\n" + scenery + "BREAK\n" + solid + "BREAK\nBREAK\n" +
-               composites + "BREAK\n" + enemies + "BREAK\n" + portal + "BREAK\n";
+               composites + "BREAK\n" + enemies + "BREAK\n" + portal + "BREAK\n" + level_exit;
     }
 };
 
@@ -208,6 +209,28 @@ TEST_F(LevelTools, APortalNeedsGroundTheHeroCanReachInItsSpan)
                                                     "span, world x 2000 to 2020"));
 }
 
+TEST_F(LevelTools, AnExitNeedsGroundTheHeroCanReachAndANextLevelBesideTheFile)
+{
+    headless::write_file(dir + "/next.dat", TestLevel().text());
+    TestLevel level;
+    for (const char *fine : {"EXIT 300 next.dat\n", "EXIT 300 ENDING\n"}) {
+        level.level_exit = fine;
+        EXPECT_EQ(check(level).status, 0) << fine;
+    }
+    level.level_exit = "EXIT 760 next.dat\n";
+    EXPECT_EQ(check(level).out, warning("EXIT", "no hero can stand in the exit: he cannot get to its span, world x "
+                                                "760 to 780, from his start"));
+    level.level_exit = "EXIT 2000 ENDING\n";
+    EXPECT_EQ(check(level).out, warning("EXIT", "no hero can stand in the exit: nothing solid is under its span, "
+                                                "world x 2000 to 2020"));
+    level.level_exit = "EXIT 300 next.dat.old\n";
+    const ToolRun missing = check(level);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.out, warning("EXIT", "the exit leads to " + dir + "/next.dat.old, which does not exist: the "
+                                           "game shows an error at the exit; write the name of a level file "
+                                           "beside this one, or \"ENDING\""));
+}
+
 TEST_F(LevelTools, ScrollLimitsMustLieWithinTheWallsAndWallsMustStopTheHero)
 {
     struct Case {
@@ -336,7 +359,8 @@ protected:
 
 // Ground from scenery x -60 to 400 (map columns 0 to 479, as the map starts
 // at the ground's first tile, column 100 of the characters' axis), a tuft, a
-// zombie, a cactus with its hand, a robot in the header section, a portal.
+// zombie, a cactus with its hand, a robot in the header section, a portal,
+// an exit.
 TestLevel small_level()
 {
     TestLevel level;
@@ -346,6 +370,7 @@ TestLevel small_level()
     level.solid = "-60 180 400 180 SAND4\n";
     level.enemies = "300 120 ZOMBIE\n500 100 CACTUS\n";
     level.portal = "50 180 false tent 0 HI BREAK1\n";
+    level.level_exit = "EXIT 200 ENDING\n";
     return level;
 }
 
@@ -383,14 +408,14 @@ TEST_F(LevelMap, EveryPieceStandsWhereTheGameDrawsIt)
     destroy_bitmap(map);
 }
 
-TEST_F(LevelMap, OverlaysMarkBoxesHitRectanglesPortalLimitsStartAndRuler)
+TEST_F(LevelMap, OverlaysMarkBoxesHitRectanglesPortalExitLimitsStartAndRuler)
 {
     BITMAP *plain = map_of(small_level(), {"--no-overlays"});
     BITMAP *map = map_of(small_level(), {"--scale=1"});
     ASSERT_NE(plain, nullptr);
     ASSERT_NE(map, nullptr);
     const int white = colour(63, 63, 63), red = colour(63, 0, 0), yellow = colour(63, 63, 0);
-    const int blue = colour(20, 40, 63), orange = colour(63, 40, 8);
+    const int blue = colour(20, 40, 63), orange = colour(63, 40, 8), green = colour(47, 55, 22);
     struct Mark {
         int x, y, colour;
         const char *what;
@@ -407,6 +432,8 @@ TEST_F(LevelMap, OverlaysMarkBoxesHitRectanglesPortalLimitsStartAndRuler)
         {120, 180, red, "the robot's hit rectangle, bottom-right (y + 40)"},
         {110, 60, yellow, "the portal's span, from x 50"},
         {130, 60, yellow, "the portal's span, to x 70"},
+        {260, 60, green, "the exit's span, from x 200"},
+        {280, 60, green, "the exit's span, to x 220"},
         {20, 150, blue, "the left scroll limit, -40"},
         {360, 150, blue, "the right scroll limit, 300"},
         {60, 140, orange, "the hero's world point at his start"},
@@ -483,6 +510,7 @@ TEST_F(LevelTools, LoaderNotesWhereEachRecordAndHeaderTokenStands)
     EXPECT_EQ(places(level.places.solid_objects), "7:1 ");
     EXPECT_EQ(places(level.places.enemies), "12:1 13:1 ");
     EXPECT_EQ(places(level.places.portals), "15:1 ");
+    EXPECT_EQ(places({level.places.level_exit}), "17:1 ");
 }
 
 } // namespace

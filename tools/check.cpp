@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "level_tool.h"
+#include "pack.h"
 #include "walk.h"
 
 namespace {
@@ -319,23 +320,44 @@ void check_pits(const Level &level, const WalkMap &map, Findings &findings)
     }
 }
 
-void check_portals(const Level &level, const WalkMap &map, const std::vector<GroundSpan> &ground,
-                   Findings &findings)
+// Warns when no stance reaches the span first to first + width of a place
+// that the player enters with Up: what is "the portal" or "the exit".
+void check_reach(const std::string &what, long long first, long long width, FilePlace place, const WalkMap &map,
+                 const std::vector<GroundSpan> &ground, Findings &findings)
 {
-    for (std::size_t i = 0; i < level.portals.size(); i++) {
-        const long long first = level.portals[i].x;
-        const long long last = first + PORTAL_WIDTH;
-        const bool reached = std::any_of(map.stances.begin(), map.stances.end(), [&](const Stance &stance) {
-            return first <= world_point(stance) && world_point(stance) <= last;
-        });
-        if (reached)
-            continue;
-        const std::string span = "world x " + number(first) + " to " + number(last);
-        findings.add(level.places.portals[i],
-                     has_ground(ground, first, last)
-                         ? "no hero can stand in the portal: he cannot get to its span, " + span + ", from his start"
-                         : "no hero can stand in the portal: nothing solid is under its span, " + span);
-    }
+    const long long last = first + width;
+    const bool reached = std::any_of(map.stances.begin(), map.stances.end(), [&](const Stance &stance) {
+        return first <= world_point(stance) && world_point(stance) <= last;
+    });
+    if (reached)
+        return;
+    const std::string span = "world x " + number(first) + " to " + number(last);
+    findings.add(place, has_ground(ground, first, last)
+                            ? "no hero can stand in " + what + ": he cannot get to its span, " + span + ", from his start"
+                            : "no hero can stand in " + what + ": nothing solid is under its span, " + span);
+}
+
+void check_portal_and_exit(const Level &level, const WalkMap &map, const std::vector<GroundSpan> &ground,
+                           Findings &findings)
+{
+    for (std::size_t i = 0; i < level.portals.size(); i++)
+        check_reach("the portal", level.portals[i].x, PORTAL_WIDTH, level.places.portals[i], map, ground, findings);
+    if (level.level_exit)
+        check_reach("the exit", level.level_exit->x, EXIT_WIDTH, level.places.level_exit, map, ground, findings);
+}
+
+// The game looks for the exit's next level beside the level file when the
+// hero enters the exit, and shows an error there when it is missing.
+void check_next_level(const std::string &file, const Level &level, Findings &findings)
+{
+    if (!level.level_exit || level.level_exit->next == ENDING_WORD)
+        return;
+    const std::string next = next_level_path(file, level.level_exit->next);
+    if (!file_exists(next))
+        findings.add(level.places.level_exit, "the exit leads to " + next +
+                                                  ", which does not exist: the game shows an error at the exit; "
+                                                  "write the name of a level file beside this one, or \"" +
+                                                  ENDING_WORD + "\"");
 }
 
 const char *exit_text(const Exit &exit)
@@ -416,7 +438,7 @@ void check_walks(const Level &level, const std::vector<GroundSpan> &ground, cons
         return;
     }
     check_pits(level, map, findings);
-    check_portals(level, map, ground, findings);
+    check_portal_and_exit(level, map, ground, findings);
     check_falls_inside(level, map, gaps, findings);
     if (level.left_limit <= level.right_limit)
         check_ends(level, map, findings);
@@ -447,6 +469,7 @@ int check(const std::string &file)
                      "pits, walls and the portal are not checked; write \"no\"");
     else
         check_walks(level, ground, gaps, findings);
+    check_next_level(file, level, findings);
     return findings.print(file);
 }
 

@@ -24,8 +24,7 @@ const EnemyShape ENEMY_SHAPES[] = {
 
 const int PALETTE_ENTRY = 100;
 const char *const LOADER_SIDE_FILES[] = {"debuglevel.txt", "default_object.txt"};
-
-bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
+const int BACKGROUND_TOKEN = 2; // in LevelPlaces::header
 
 // The loader's message with "error: " put after its place, which is the
 // level file's name followed by the line and column when it has them.
@@ -42,6 +41,8 @@ std::string as_error(const std::string &path, const LevelError &error)
 }
 
 } // namespace
+
+bool file_exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
 
 const EnemyShape *enemy_shape(const std::string &kind)
 {
@@ -75,10 +76,12 @@ Loaded load_level(const std::string &path)
 {
     bool there_before[2];
     for (int i = 0; i < 2; i++)
-        there_before[i] = exists(side_file_path(LOADER_SIDE_FILES[i]));
+        there_before[i] = file_exists(side_file_path(LOADER_SIDE_FILES[i]));
     Loaded loaded;
     try {
-        loaded.level = std::make_unique<Level>(path);
+        const LevelText source = read_level_text(path);
+        loaded.level = std::make_unique<Level>(source);
+        loaded.text = source.text;
     } catch (const LevelError &error) {
         loaded.error = as_error(path, error);
         loaded.line = error.line;
@@ -88,6 +91,17 @@ Loaded load_level(const std::string &path)
         if (!there_before[i])
             std::remove(side_file_path(LOADER_SIDE_FILES[i]).c_str());
     return loaded;
+}
+
+std::string background_name(const Loaded &loaded)
+{
+    const FilePlace place = loaded.level->places.header[BACKGROUND_TOKEN];
+    std::size_t at = 0;
+    for (int line = 1; line < place.line; line++)
+        at = loaded.text.find('\n', at) + 1;
+    at += static_cast<std::size_t>(place.column - 1);
+    const std::size_t end = loaded.text.find_first_of(" \t\n\v\f\r", at);
+    return loaded.text.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
 
 MapPanels::MapPanels(BITMAP *picture, int left_column)

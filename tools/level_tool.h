@@ -50,6 +50,7 @@ bool start(const char *program, PALETTE palette);
 // A level loaded with the game's loader, or why it could not be.
 struct Loaded {
     std::unique_ptr<Level> level;
+    std::string text;  // the file as it was loaded
     std::string error; // "FILE:LINE:COL: error: ..." or "FILE: error: ..."
     int line = 0;
     int column = 0;
@@ -59,6 +60,13 @@ struct Loaded {
 // (debuglevel.txt, default_object.txt) are removed again unless they were
 // there before.
 Loaded load_level(const std::string &path);
+
+// The name of a loaded level's background as its file writes it (header
+// token 3): the level keeps only the picture.
+std::string background_name(const Loaded &loaded);
+
+// Whether anything is at path.
+bool file_exists(const std::string &path);
 
 // --- Drawing with the game's drawers ------------------------------------------
 

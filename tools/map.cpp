@@ -2,8 +2,8 @@
 //   tolbrint-map [--scale N] [--no-overlays] LEVEL OUT.png
 // The background repeats across the level, the scenery, solid scenery,
 // enemies and the hero stand where the game puts them, and overlays show the
-// solid boxes, the enemies' hit rectangles, the portal's span, the scroll
-// limits, the hero's start and a ruler of world x.
+// solid boxes, the enemies' hit rectangles, the spans of the portal and the
+// exit, the scroll limits, the hero's start and a ruler of world x.
 #include <allegro.h>
 #include <loadpng.h>
 
@@ -38,8 +38,8 @@ void print_help()
                 "Options:\n"
                 "      --scale N      enlarge the picture N times (1 to %d; 1 when not given)\n"
                 "      --no-overlays  only the level as the game draws it, without the marks\n"
-                "                     for solid boxes, hit rectangles, portal, scroll limits,\n"
-                "                     the hero's start and the ruler\n%s"
+                "                     for solid boxes, hit rectangles, portal, exit, scroll\n"
+                "                     limits, the hero's start and the ruler\n%s"
                 "\n"
                 "Exit status: 0 when the picture is written, 1 otherwise.\n",
                 USAGE, LARGEST_SCALE, TOOL_HELP_OPTIONS);
@@ -152,6 +152,9 @@ Span level_extent(const Level &level, const RLE_SPRITE *hero)
     for (const Portal &portal : level.portals)
         span.add(static_cast<long long>(portal.x) + SCENERY_SHIFT,
                  static_cast<long long>(portal.x) + SCENERY_SHIFT + PORTAL_WIDTH + 1);
+    if (level.level_exit)
+        span.add(static_cast<long long>(level.level_exit->x) + SCENERY_SHIFT,
+                 static_cast<long long>(level.level_exit->x) + SCENERY_SHIFT + EXIT_WIDTH + 1);
     const long long hero_left = HERO_START_POSITION + HERO_SCREEN_X;
     span.add(hero_left, hero_left + (hero ? hero->w : 1));
     return span;
@@ -187,16 +190,18 @@ void draw_level(Level &level, BITMAP *picture, int left_column)
 // Overlays
 
 struct Colours {
-    int box, hit, portal, limit, start, ruler, text_back;
+    int box, hit, portal, level_exit, limit, start, ruler, text_back;
 };
 
-// The palette's nearest to white, red, yellow, sky blue, orange and black.
+// The palette's nearest to white, red, yellow, lime green, sky blue, orange and
+// black.
 Colours overlay_colours(const PALETTE palette)
 {
     const int white = bestfit_color(palette, 63, 63, 63);
     return {white,
             bestfit_color(palette, 63, 0, 0),
             bestfit_color(palette, 63, 63, 0),
+            bestfit_color(palette, 47, 55, 22),
             bestfit_color(palette, 20, 40, 63),
             bestfit_color(palette, 63, 40, 8),
             white,
@@ -231,13 +236,15 @@ public:
 
     void portals(const Level &level)
     {
-        for (const Portal &portal : level.portals) {
-            const int from = scenery_column(portal.x);
-            const int to = scenery_column(portal.x + static_cast<long long>(PORTAL_WIDTH));
-            vline(picture_, from, 0, VIEW_HEIGHT - 1, colours_.portal);
-            vline(picture_, to, 0, VIEW_HEIGHT - 1, colours_.portal);
-            label("PORTAL", from, PORTAL_LABEL_ROW, colours_.portal);
-        }
+        for (const Portal &portal : level.portals)
+            span(portal.x, PORTAL_WIDTH, "PORTAL", colours_.portal);
+    }
+
+    // Labelled with the level it leads to.
+    void level_exit(const Level &level)
+    {
+        if (level.level_exit)
+            span(level.level_exit->x, EXIT_WIDTH, "EXIT " + level.level_exit->next, colours_.level_exit);
     }
 
     void scroll_limits(const Level &level)
@@ -269,7 +276,7 @@ public:
     }
 
 private:
-    static constexpr int PORTAL_LABEL_ROW = 20;
+    static constexpr int SPAN_LABEL_ROW = 20;
     static constexpr int LIMIT_LABEL_ROW = 32;
     static constexpr int START_LABEL_ROW = HERO_SCREEN_Y - 12;
 
@@ -279,6 +286,15 @@ private:
         return static_cast<int>(std::clamp(x - left_, -1LL, static_cast<long long>(picture_->w)));
     }
     int scenery_column(long long x) const { return column(x + SCENERY_SHIFT); }
+
+    // The hero's world points from x to x + width where Up does something.
+    void span(long long x, int width, const std::string &name, int colour)
+    {
+        const int from = scenery_column(x);
+        vline(picture_, from, 0, VIEW_HEIGHT - 1, colour);
+        vline(picture_, scenery_column(x + static_cast<long long>(width)), 0, VIEW_HEIGHT - 1, colour);
+        label(name.c_str(), from, SPAN_LABEL_ROW, colour);
+    }
 
     void label(const char *text, int x, int y, int colour)
     {
@@ -306,6 +322,7 @@ void draw_overlays(BITMAP *picture, long long left, const Level &level, const PA
     overlay.hit_rectangles(level.enemies);
     overlay.hit_rectangles(level.header_enemies);
     overlay.portals(level);
+    overlay.level_exit(level);
     overlay.scroll_limits(level);
     overlay.start();
     overlay.ruler();

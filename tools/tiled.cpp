@@ -44,7 +44,7 @@ int export_level(const std::string &level_file, const std::string &out_tmx, cons
         return 1;
     }
     try {
-        tiled::export_map(*loaded.level, level_file, out_tmx, palette);
+        tiled::export_map(*loaded.level, background_name(loaded), level_file, out_tmx, palette);
     } catch (const tiled::TiledError &error) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, error.what());
         return 1;

@@ -1,6 +1,6 @@
 // Level -> Tiled map. Scenery on the level's most common 20-pixel grid goes
-// into tile layers, the rest into tile objects; palm trees, enemies and the
-// portal become objects of their own class.
+// into tile layers, the rest into tile objects; palm trees, enemies, the
+// portal and the exit become objects of their own class.
 //
 // The game draws scenery records in file order, and the last solid record
 // that holds a point sets the landing height there, so records that draw
@@ -241,6 +241,9 @@ Frame map_frame(const Level &level, const std::vector<Piece> &pieces, long long 
     for (const Portal &portal : level.portals)
         extent.add(portal.x, portal.y - static_cast<long long>(PORTAL_MARKER_HEIGHT),
                    portal.x + static_cast<long long>(PORTAL_WIDTH), portal.y);
+    if (level.level_exit)
+        extent.add(level.level_exit->x, HERO_FEET_ROW - PORTAL_MARKER_HEIGHT,
+                   level.level_exit->x + static_cast<long long>(EXIT_WIDTH), HERO_FEET_ROW);
     Frame frame;
     frame.origin_x = floor_to(extent.left, TILE, phase_x);
     frame.origin_y = floor_to(extent.top, TILE, phase_y);
@@ -463,15 +466,27 @@ void write_things(MapWriter &out, const Level &level)
         p.CloseElement();
     }
     p.CloseElement();
+
+    // Always there, so that an author can put an exit into a level without one.
+    out.open_layer("objectgroup", "exit");
+    if (level.level_exit) {
+        out.open_object("exit", EXIT_CLASS, level.level_exit->x, HERO_FEET_ROW - PORTAL_MARKER_HEIGHT);
+        out.size(EXIT_WIDTH, PORTAL_MARKER_HEIGHT);
+        p.OpenElement("properties");
+        out.property(EXIT_NEXT_PROPERTY, nullptr, level.level_exit->next);
+        p.CloseElement();
+        p.CloseElement();
+    }
+    p.CloseElement();
 }
 
-void write_map_properties(MapWriter &out, const Level &level, const Frame &frame)
+void write_map_properties(MapWriter &out, const Level &level, const std::string &background, const Frame &frame)
 {
     XMLPrinter &p = out.printer();
     p.OpenElement("properties");
     out.property("header value 1", level.header_value_1);
     out.property("header value 2", level.header_value_2);
-    out.property("background", nullptr, BACKGROUND_NAME);
+    out.property("background", nullptr, background);
     out.property("horizontal scrolling", level.scroll_x_enabled);
     out.property("vertical scrolling", level.scroll_y_enabled);
     out.property("flag 3", level.flag_3);
@@ -701,8 +716,8 @@ std::vector<Piece> pieces_of(const std::vector<SceneryRecord> &records, bool sol
     return pieces;
 }
 
-void write_map(MapWriter &out, const Level &level, const std::vector<Layer> &layers, const Frame &frame,
-               int next_layer, int next_object)
+void write_map(MapWriter &out, const Level &level, const std::string &background, const std::vector<Layer> &layers,
+               const Frame &frame, int next_layer, int next_object)
 {
     XMLPrinter &p = out.printer();
     p.PushHeader(false, true);
@@ -717,7 +732,7 @@ void write_map(MapWriter &out, const Level &level, const std::vector<Layer> &lay
     p.PushAttribute("infinite", 0);
     p.PushAttribute("nextlayerid", next_layer);
     p.PushAttribute("nextobjectid", next_object);
-    write_map_properties(out, level, frame);
+    write_map_properties(out, level, background, frame);
     p.OpenElement("tileset");
     p.PushAttribute("firstgid", 1);
     p.PushAttribute("source", TILESET_FILE);
@@ -746,10 +761,10 @@ void check_tile_objects(const std::vector<Piece> &pieces)
 
 } // namespace
 
-void export_map(const Level &level, const std::string &level_name, const std::string &out_tmx,
-                const PALETTE palette)
+void export_map(const Level &level, const std::string &background, const std::string &level_name,
+                const std::string &out_tmx, const PALETTE palette)
 {
-    const LevelRecords records = records_of(level);
+    const LevelRecords records = records_of(level, background);
     long long phase_x, phase_y;
     grid_phase(records, phase_x, phase_y);
     const std::vector<Piece> plain = pieces_of(records.scenery, false, phase_x, phase_y);
@@ -769,9 +784,9 @@ void export_map(const Level &level, const std::string &level_name, const std::st
 
     // Tiled wants the next free ids on the map element: a first pass counts.
     MapWriter count(frame);
-    write_map(count, level, layers, frame, 0, 0);
+    write_map(count, level, background, layers, frame, 0, 0);
     MapWriter out(frame);
-    write_map(out, level, layers, frame, count.next_layer(), count.next_object());
+    write_map(out, level, background, layers, frame, count.next_layer(), count.next_object());
 
     const std::string directory = directory_of(out_tmx);
     write_tileset(directory, palette);

@@ -2,7 +2,7 @@
 // section their layer's "solid" property names; in a tile layer, cells of one
 // tile side by side merge into one rectangle. Layers are read in order, so
 // what the author puts in a later layer is drawn later. Every other object
-// is a palm tree, an enemy or the portal, by its class.
+// is a palm tree, an enemy, the portal or the exit, by its class.
 #include <tinyxml2.h>
 
 #include <algorithm>
@@ -176,34 +176,55 @@ int level_int(long long value, const char *what, const Place &where)
 
 struct OurTileset {
     int64_t first_gid = 0;
+    int64_t count = 0;
     bool found = false;
+    std::map<int64_t, std::string> sprites; // by tile id
 };
 
-std::string tileset_name(const XMLElement &tileset, const std::string &directory, const Place &where)
+// The tileset's own element: the map's, or the root of the file it names;
+// null when that file is not a tileset.
+const XMLElement *tileset_element(const XMLElement &tileset, const std::string &directory, XMLDocument &document,
+                                  const Place &where)
 {
     const char *source = tileset.Attribute("source");
-    if (!source) {
-        const char *name = tileset.Attribute("name");
-        return name ? name : "";
-    }
+    if (!source)
+        return &tileset;
     const std::string path = source[0] == '/' ? source : directory + "/" + source;
-    XMLDocument document;
     if (document.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS)
         where.fail("cannot read the tileset " + path + ": " + document.ErrorStr());
     const XMLElement *root = document.RootElement();
-    const char *name = root && std::strcmp(root->Name(), "tileset") == 0 ? root->Attribute("name") : nullptr;
-    return name ? name : "";
+    return root && std::strcmp(root->Name(), "tileset") == 0 ? root : nullptr;
+}
+
+// Each tile is the sprite its "sprite" property names, so that a map keeps
+// its tiles when the tileset of a later tolbrint-tiled numbers them otherwise.
+void read_tile_sprites(const XMLElement &tileset, OurTileset &ours, const Place &where)
+{
+    tileset.QueryInt64Attribute("tilecount", &ours.count);
+    for (const XMLElement *tile = tileset.FirstChildElement("tile"); tile; tile = tile->NextSiblingElement("tile")) {
+        const XMLElement *property = find_property(*tile, "sprite");
+        if (!property)
+            continue;
+        const std::string sprite = property_value(*property);
+        if (!is_scenery_sprite_name(sprite))
+            where.fail("tile " + std::to_string(tile->Int64Attribute("id")) + " of the tileset \"" + TILESET_NAME +
+                       "\" is the sprite \"" + sprite + "\", which the game does not know");
+        ours.sprites[tile->Int64Attribute("id")] = sprite;
+    }
 }
 
 OurTileset find_tileset(const XMLElement &map, const std::string &directory, const Place &where)
 {
     OurTileset ours;
     for (const XMLElement *t = map.FirstChildElement("tileset"); t; t = t->NextSiblingElement("tileset")) {
-        if (tileset_name(*t, directory, where) != TILESET_NAME)
+        XMLDocument document;
+        const XMLElement *tileset = tileset_element(*t, directory, document, where);
+        if (!tileset || !tileset->Attribute("name", TILESET_NAME))
             continue;
         if (t->QueryInt64Attribute("firstgid", &ours.first_gid) != tinyxml2::XML_SUCCESS || ours.first_gid < 1)
             where.fail("the tileset \"" + std::string(TILESET_NAME) + "\" has no valid firstgid");
         ours.found = true;
+        read_tile_sprites(*tileset, ours, where);
     }
     return ours;
 }
@@ -234,10 +255,8 @@ private:
         Header &h = records_.header;
         h.value_1 = int_property(map_, "header value 1", top_);
         h.value_2 = int_property(map_, "header value 2", top_);
-        const std::string background = string_property(map_, "background", top_);
-        if (background != BACKGROUND_NAME)
-            top_.property("background").fail("\"" + background + "\" is not a background of ours; write \"" +
-                                              BACKGROUND_NAME + "\"");
+        // The loader, reading the level back, tells a background it does not know.
+        h.background = word_property(map_, "background", top_, nullptr);
         h.scroll_x = bool_property(map_, "horizontal scrolling", top_);
         h.scroll_y = bool_property(map_, "vertical scrolling", top_);
         const char *flags[4] = {"flag 3", "flag 4", "flag 5", "flag 6"};
@@ -278,7 +297,7 @@ private:
     {
         if (gid & FLIP_BITS)
             where.fail("the tile is flipped or rotated, which the game cannot draw");
-        const long long count = static_cast<long long>(tileset().size());
+        const long long count = tileset_.count;
         if (!tileset_.found)
             where.fail("tile " + std::to_string(gid) + " is outside our tileset: the map has no tileset \"" +
                        TILESET_NAME + "\"");
@@ -286,7 +305,11 @@ private:
             where.fail("tile " + std::to_string(gid) + " is outside our tileset \"" + TILESET_NAME + "\" (tiles " +
                        std::to_string(tileset_.first_gid) + " to " + std::to_string(tileset_.first_gid + count - 1) +
                        ")");
-        return tileset()[static_cast<std::size_t>(gid - tileset_.first_gid)].sprite;
+        const auto sprite = tileset_.sprites.find(gid - tileset_.first_gid);
+        if (sprite == tileset_.sprites.end())
+            where.fail("tile " + std::to_string(gid) + " of our tileset \"" + TILESET_NAME +
+                       "\" has no \"sprite\" property");
+        return sprite->second;
     }
 
     std::vector<uint32_t> cells(const XMLElement &layer, const Place &where) const
@@ -454,11 +477,26 @@ private:
             list.push_back({enemy_x, y, kind});
         } else if (kind == PORTAL_CLASS) {
             read_portal(object, x, level_int(bottom, "y", at), at);
+        } else if (kind == EXIT_CLASS) {
+            read_exit(object, x, at);
         } else if (kind.empty()) {
-            at.fail("the object has no class; give it one of PALMTREE, ZOMBIE, ROBO, CACTUS, RHAND or portal");
+            at.fail("the object has no class; give it one of PALMTREE, ZOMBIE, ROBO, CACTUS, RHAND, portal or exit");
         } else {
-            at.fail("unknown class \"" + kind + "\"; the classes are PALMTREE, ZOMBIE, ROBO, CACTUS, RHAND and portal");
+            at.fail("unknown class \"" + kind +
+                    "\"; the classes are PALMTREE, ZOMBIE, ROBO, CACTUS, RHAND, portal and exit");
         }
+    }
+
+    // Only the exit's x counts: the hero's world point, like the portal's.
+    void read_exit(const XMLElement &object, int x, const Place &at)
+    {
+        if (records_.level_exit)
+            at.fail("a second exit; a level has at most one");
+        const std::string next = word_property(object, EXIT_NEXT_PROPERTY, at, nullptr);
+        if (next.find_first_of("/\\") != std::string::npos)
+            at.property(EXIT_NEXT_PROPERTY)
+                .fail("\"" + next + "\" must be a level file name without a folder, or \"" + ENDING_WORD + "\"");
+        records_.level_exit = LevelExit{x, next};
     }
 
     // The portal's y is the bottom of its marker, where the hero's feet are.

@@ -48,12 +48,13 @@ void move_into_place(const std::string &temporary, const std::string &path)
 
 } // namespace
 
-LevelRecords records_of(const Level &level)
+LevelRecords records_of(const Level &level, const std::string &background)
 {
     LevelRecords records;
     Header &header = records.header;
     header.value_1 = level.header_value_1;
     header.value_2 = level.header_value_2;
+    header.background = background;
     header.scroll_x = level.scroll_x_enabled;
     header.scroll_y = level.scroll_y_enabled;
     const bool flags[4] = {level.flag_3, level.flag_4, level.flag_5, level.flag_6};
@@ -78,6 +79,7 @@ LevelRecords records_of(const Level &level)
         records.enemies.push_back({enemy.x, enemy.y, enemy.kind});
     for (const Portal &portal : level.portals)
         records.portals.push_back({portal.x, portal.y, portal.procedure, portal.args});
+    records.level_exit = level.level_exit;
     return records;
 }
 
@@ -85,7 +87,7 @@ std::string level_text(const LevelRecords &records)
 {
     const Header &h = records.header;
     std::ostringstream out;
-    out << h.value_1 << ' ' << h.value_2 << ' ' << BACKGROUND_NAME << ' ' << yes_no(h.scroll_x) << ' '
+    out << h.value_1 << ' ' << h.value_2 << ' ' << h.background << ' ' << yes_no(h.scroll_x) << ' '
         << yes_no(h.scroll_y);
     for (bool flag : h.flags)
         out << ' ' << yes_no(flag);
@@ -116,6 +118,8 @@ std::string level_text(const LevelRecords &records)
         out << (portal.args.empty() ? "\n" : " BREAK1\n");
     }
     out << "BREAK\n";
+    if (records.level_exit)
+        out << "EXIT " << records.level_exit->x << ' ' << records.level_exit->next << '\n';
     return out.str();
 }
 

@@ -6,6 +6,7 @@
 
 #include <allegro.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -42,6 +43,7 @@ struct PortalRecord {
 // The sixteen header values, the flags as the game reads them.
 struct Header {
     int value_1 = 0, value_2 = 0;
+    std::string background = "DUNE1";
     bool scroll_x = true, scroll_y = false;
     bool flags[4] = {false, false, false, false}; // tokens 6 to 9
     int left_limit = 0, right_limit = 0, top_limit = 0, bottom_limit = 200;
@@ -57,11 +59,12 @@ struct LevelRecords {
     std::vector<PalmTreeRecord> palm_trees;
     std::vector<EnemyRecord> enemies;
     std::vector<PortalRecord> portals;
+    std::optional<LevelExit> level_exit;
 };
 
-// The records of a loaded level: its plain scenery records are the objects
-// before its palm trees' pieces.
-LevelRecords records_of(const Level &level);
+// The records of a loaded level, whose file names its background so: its
+// plain scenery records are the objects before its palm trees' pieces.
+LevelRecords records_of(const Level &level, const std::string &background);
 
 // The level file that the game loads as these records.
 std::string level_text(const LevelRecords &records);
@@ -72,7 +75,6 @@ constexpr const char *TILESET_NAME = "tolbrint-scenery";
 constexpr const char *TILESET_FILE = "tolbrint-scenery.tsx";
 constexpr const char *TILESET_IMAGE = "tolbrint-scenery.png";
 constexpr const char *BACKGROUND_IMAGE = "tolbrint-background.png";
-constexpr const char *BACKGROUND_NAME = "DUNE1";
 constexpr int TILESET_COLUMNS = 8;
 
 // One tile: a sprite as plain scenery draws it, or as solid scenery draws it
@@ -108,6 +110,9 @@ int thing_height(const std::string &kind);
 
 constexpr const char *PALM_TREE_CLASS = "PALMTREE";
 constexpr const char *PORTAL_CLASS = "portal";
+constexpr const char *EXIT_CLASS = "exit";
+// Exit property: the level file it leads to, or ENDING_WORD.
+constexpr const char *EXIT_NEXT_PROPERTY = "next";
 // Layer property: true when the layer's tiles are solid scenery.
 constexpr const char *SOLID_PROPERTY = "solid";
 // Enemy property: true for an enemy of the header's list.
@@ -120,7 +125,8 @@ constexpr const char *ORIGIN_Y = "origin y";
 // the top of the view down to them.
 constexpr int PALM_TREE_WIDTH = 90;
 constexpr int PALM_TREE_HEIGHT = 180;
-// The portal's marker stands on the portal's y as tall as the hero.
+// The portal's marker stands on the portal's y as tall as the hero; the
+// exit's, which has no y, on the ground of the hero's start.
 constexpr int PORTAL_MARKER_HEIGHT = 80;
 
 // --- Files ---------------------------------------------------------------------
@@ -137,9 +143,9 @@ std::string directory_of(const std::string &path);
 // --- The two directions ----------------------------------------------------------
 
 // Writes out_tmx with the tileset and background beside it; level_name
-// names the level in messages.
-void export_map(const Level &level, const std::string &level_name, const std::string &out_tmx,
-                const PALETTE palette);
+// names the level in messages, background is its background's name.
+void export_map(const Level &level, const std::string &background, const std::string &level_name,
+                const std::string &out_tmx, const PALETTE palette);
 
 // Reads in_tmx (and the tileset it names) into level records.
 LevelRecords import_map(const std::string &in_tmx);
