@@ -443,4 +443,15 @@ TEST_F(TiledTool, TheCommandLineExplainsItself)
     EXPECT_EQ(missing.err, "absent.dat: error: cannot open the level file: No such file or directory\n");
 }
 
+TEST_F(TiledTool, ExportMakesTheMissingFoldersOrNamesTheOneItCannotMake)
+{
+    const std::string level = SOURCE_DIR + "/data/level1.dat";
+    EXPECT_EQ(tool({"export", level, "new/dir/map.tmx"}).err, "");
+    EXPECT_FALSE(headless::read_file(dir + "/new/dir/tolbrint-scenery.tsx").empty());
+    headless::write_file(dir + "/plain", "a file, not a folder\n");
+    const ToolRun refused = tool({"export", level, "plain/sub/map.tmx"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "tolbrint-tiled: cannot make the folder plain/sub: Not a directory\n");
+}
+
 } // namespace

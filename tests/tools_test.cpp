@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,37 @@ TEST_F(LevelTools, EnemiesMustStandOnTheTopOfTheSolidGroundUnderThem)
                                           "on row 200, that record's top is row 180; a y of 140 stands it on top") +
                   warning("3000 100", "cactus has nothing solid under it: its feet are on row 180 and no solid "
                                       "record reaches under its x at or below that row"));
+}
+
+// A warning that proposes a value must propose one that silences it: the
+// level with that value written in place of "@" gets no warning about it.
+TEST_F(LevelTools, EveryProposedValueIsOneTheCheckerAccepts)
+{
+    const std::string stair = "400 160 460 160 SAND4\n420 140 440 140 SAND4\n"; // the lower step first
+    struct Case {
+        std::string thing, limits, solid, enemies, first;
+    };
+    const Case cases[] = {
+        {"robot", "0 600", GROUND + WALLS + stair, "580 @ ROBO\n", "140"},   // buried in both steps
+        {"zombie", "0 600", GROUND + WALLS + stair, "580 @ ZOMBIE\n", "20"}, // floating over them
+        {"cactus", "0 600", GROUND + WALLS + "400 100 440 100 SAND4\n", "580 @ CACTUS\n", "100"},
+        {"right scroll limit", "0 @", GROUND + WALLS, "", "800"},
+        {"left scroll limit", "@ 600", "-500 180 1100 180 SAND4\n" + WALLS, "", "-400"},
+    };
+    for (const Case &c : cases) {
+        auto output = [&](const std::string &value) {
+            TestLevel level;
+            level.limits = std::regex_replace(c.limits, std::regex("@"), value);
+            level.solid = c.solid;
+            level.enemies = std::regex_replace(c.enemies, std::regex("@"), value);
+            return check(level).out;
+        };
+        const std::string before = output(c.first);
+        std::smatch found;
+        ASSERT_TRUE(std::regex_search(before, found, std::regex(c.thing + ".*(?:a y of|make it at \\w+) (-?[0-9]+)")))
+            << before;
+        EXPECT_EQ(output(found[1]).find(c.thing), std::string::npos) << before;
+    }
 }
 
 TEST_F(LevelTools, TheHeroMustStartOnTheGround)
@@ -283,7 +315,7 @@ TEST_F(LevelTools, CheckerReportsLoadErrorsWrongArgumentsAndLeavesNoFilesBehind)
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, dir + "/absent.dat: error: cannot open the level file: No such file or directory\n");
 
-    const std::string usage = "usage: tolbrint-check LEVEL\nTry 'tolbrint-check --help' for more.\n";
+    const std::string usage = "usage: tolbrint-check [--world-x] LEVEL\nTry 'tolbrint-check --help' for more.\n";
     const std::pair<std::vector<std::string>, std::string> wrong[] = {
         {{}, "tolbrint-check: needs a level file\n"},
         {{"a.dat", "b.dat"}, "tolbrint-check: checks one level file at a time\n"},
@@ -297,7 +329,7 @@ TEST_F(LevelTools, CheckerReportsLoadErrorsWrongArgumentsAndLeavesNoFilesBehind)
     }
     result = run("tolbrint-check", {"--help"});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out.rfind("Usage: tolbrint-check LEVEL\n", 0), 0u) << result.out;
+    EXPECT_EQ(result.out.rfind("Usage: tolbrint-check [--world-x] LEVEL\n", 0), 0u) << result.out;
     for (const char *tool : {"tolbrint-check", "tolbrint-map"}) {
         result = run(tool, {"--version"});
         EXPECT_EQ(result.status, 0) << tool;
@@ -372,6 +404,24 @@ TestLevel small_level()
     level.portal = "50 180 false tent 0 HI BREAK1\n";
     level.level_exit = "EXIT 200 ENDING\n";
     return level;
+}
+
+// Enemies move 160 to the left onto the axis of scenery, portals and exits.
+TEST_F(LevelTools, WorldXListsEverythingOnTheHerosAxisInFileOrder)
+{
+    TestLevel level = small_level();
+    level.composites = "600 160 0 0 PALMTREE\n";
+    path = write(level);
+    const std::string p = path + ":";
+    const ToolRun result = run("tolbrint-check", {"--world-x", path});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, p + "2:1: ROBO: world x 40 to 63, rows 140 to 179 (its x 200 less 160)\n" + p +
+                              "5:1: scenery GRASS1: world x 40 to 59, rows 160 to 179\n" + p +
+                              "7:1: solid SAND4: world x -60 to 419, rows 180 to 199\n" + p +
+                              "10:1: PALMTREE: world x 600 to 689, rows 0 to 179\n" + p +
+                              "12:1: ZOMBIE: world x 140 to 161, rows 120 to 179 (its x 300 less 160)\n" + p +
+                              "13:1: CACTUS: world x 340 to 369, rows 100 to 179 (its x 500 less 160)\n" + p +
+                              "15:1: portal: world x 50 to 70\n" + p + "17:1: exit to ENDING: world x 200 to 220\n");
 }
 
 TEST_F(LevelMap, EveryPieceStandsWhereTheGameDrawsIt)

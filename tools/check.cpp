@@ -1,15 +1,17 @@
 // Checks a level file with the game's loader, and for what loads but plays
 // badly:
-//   tolbrint-check LEVEL
+//   tolbrint-check [--world-x] LEVEL
 // Prints "FILE:LINE:COL: error: ..." or "FILE:LINE:COL: warning: ..." for
 // each problem, in file order; exits 0 when clean, 1 on an error, 2 on
-// warnings only.
+// warnings only. With --world-x it lists where each thing of the level is
+// in world x instead.
 #include <allegro.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,7 @@ namespace {
 using namespace level_tool;
 
 const char *const PROGRAM = "tolbrint-check";
-const char *const USAGE = "tolbrint-check LEVEL";
+const char *const USAGE = "tolbrint-check [--world-x] LEVEL";
 
 enum Status { CLEAN = 0, ERRORS = 1, WARNINGS = 2 };
 
@@ -36,9 +38,14 @@ void print_help()
                 "FILE:LINE:COL: error: ... (it does not load) or FILE:LINE:COL: warning: ...\n"
                 "(it loads but plays badly).\n"
                 "\n"
-                "Options:\n%s"
+                "Options:\n"
+                "      --world-x      list every enemy, scenery record, palm tree, portal and\n"
+                "                     exit with its place in the file and the world x it covers\n"
+                "                     (an enemy's x less 160), instead of checking\n"
+                "%s"
                 "\n"
-                "Exit status: 0 when clean, 1 on an error, 2 on warnings only.\n",
+                "Exit status: 0 when clean, 1 on an error, 2 on warnings only; with --world-x,\n"
+                "0 when the level loads and 1 when it does not.\n",
                 USAGE, TOOL_HELP_OPTIONS);
 }
 
@@ -118,6 +125,33 @@ Footing footing(const Level &level, const Figure &figure)
     return stands ? Footing{Footing::stands} : nearest_below;
 }
 
+// The figure's top nearest to its own, upwards (direction -1) or downwards
+// (+1), at which footing() finds it standing. Only the tops of the records
+// under it can be where its feet stand; the one it is buried in may have
+// another record on it.
+std::optional<long long> standing_top(const Level &level, const Figure &figure, int direction)
+{
+    std::vector<long long> tops;
+    for (const Solid_Object &box : level.solid_objects)
+        if (reaches_under(box, figure.first_column, figure.last_column) && (box.y1 - figure.feet) * direction > 0)
+            tops.push_back(box.y1);
+    std::sort(tops.begin(), tops.end(), [&](long long a, long long b) { return a * direction < b * direction; });
+    const long long height = figure.feet - figure.top;
+    for (long long top : tops) {
+        const Figure moved = {figure.first_column, figure.last_column, top - height, top};
+        if (footing(level, moved).kind == Footing::stands)
+            return moved.top;
+    }
+    return std::nullopt;
+}
+
+// "; a y of N stands it WHERE", or nothing when no y does.
+std::string proposed_y(const Level &level, const Figure &figure, int direction, const char *where)
+{
+    const std::optional<long long> y = standing_top(level, figure, direction);
+    return y ? "; a y of " + number(*y) + " stands it " + where : "";
+}
+
 void check_enemy(const Level &level, const Enemy &enemy, FilePlace place, Findings &findings)
 {
     const EnemyShape *shape = enemy_shape(enemy.kind);
@@ -125,7 +159,8 @@ void check_enemy(const Level &level, const Enemy &enemy, FilePlace place, Findin
         return;
     const long long left = static_cast<long long>(enemy.x) - SCENERY_SHIFT;
     const long long feet = static_cast<long long>(enemy.y) + shape->height;
-    const Footing found = footing(level, {left, left + ENEMY_WIDTH - 1, enemy.y, feet});
+    const Figure figure = {left, left + ENEMY_WIDTH - 1, enemy.y, feet};
+    const Footing found = footing(level, figure);
     const std::string name = shape->name;
     const std::string feet_text = "its feet are on row " + number(feet);
     switch (found.kind) {
@@ -134,14 +169,13 @@ void check_enemy(const Level &level, const Enemy &enemy, FilePlace place, Findin
     case Footing::floats:
         findings.add(place, name + " floats " + number(found.gap) + " px above the ground: " + feet_text + ", " +
                                 on_line(level, found.solid) + " has its top on row " +
-                                number(level.solid_objects[found.solid].y1) + "; a y of " +
-                                number(enemy.y + found.gap) + " stands it there");
+                                number(level.solid_objects[found.solid].y1) + proposed_y(level, figure, 1, "there"));
         return;
     case Footing::buried:
         findings.add(place, name + " is buried " + number(found.gap) + " px deep in " + on_line(level, found.solid) +
                                 ": " + feet_text + ", that record's top is row " +
-                                number(level.solid_objects[found.solid].y1) + "; a y of " +
-                                number(enemy.y - found.gap) + " stands it on top");
+                                number(level.solid_objects[found.solid].y1) +
+                                proposed_y(level, figure, -1, "on top"));
         return;
     case Footing::unsupported:
         findings.add(place, name + " has nothing solid under it: " + feet_text +
@@ -444,14 +478,8 @@ void check_walks(const Level &level, const std::vector<GroundSpan> &ground, cons
         check_ends(level, map, findings);
 }
 
-int check(const std::string &file)
+int check(const std::string &file, const Level &level)
 {
-    Loaded loaded = load_level(file);
-    if (!loaded.level) {
-        std::printf("%s\n", loaded.error.c_str());
-        return ERRORS;
-    }
-    const Level &level = *loaded.level;
     Findings findings;
     check_hero_start(level, findings);
     check_enemies(level, findings);
@@ -473,13 +501,126 @@ int check(const std::string &file)
     return findings.print(file);
 }
 
+// --------------------------------------------------------------------------
+// Where everything is, in world x
+
+// "world x FIRST to LAST".
+std::string world_span(long long first, long long last)
+{
+    return "world x " + number(first) + " to " + number(last);
+}
+
+// The last column (or row) that tiles of size pixels, every TILE from first
+// while their corner is at most last, cover.
+long long tiles_end(long long first, long long last, int size)
+{
+    return first + (last - first) / TILE * TILE + size - 1;
+}
+
+struct Cover {
+    long long first_x, last_x, first_row, last_row;
+};
+
+// The columns and rows a scenery object's tiles cover; none when it draws none.
+std::optional<Cover> tiles_cover(const Object &object)
+{
+    if (!object.sprite || object.x2 < object.x1 || object.y2 < object.y1)
+        return std::nullopt;
+    return Cover{object.x1, tiles_end(object.x1, object.x2, object.sprite->w), object.y1,
+                 tiles_end(object.y1, object.y2, object.sprite->h)};
+}
+
+std::string cover_text(const std::optional<Cover> &cover)
+{
+    if (!cover)
+        return "draws nothing";
+    return world_span(cover->first_x, cover->last_x) + ", rows " + number(cover->first_row) + " to " +
+           number(cover->last_row);
+}
+
+// A palm tree covers what its pieces cover together.
+std::optional<Cover> palm_cover(const Level &level, std::size_t first_piece)
+{
+    std::optional<Cover> whole;
+    for (std::size_t i = first_piece; i < first_piece + PALM_TREE_PIECES; i++) {
+        const std::optional<Cover> piece = tiles_cover(level.objects[i]);
+        if (!piece)
+            continue;
+        if (!whole)
+            whole = piece;
+        whole->first_x = std::min(whole->first_x, piece->first_x);
+        whole->last_x = std::max(whole->last_x, piece->last_x);
+        whole->first_row = std::min(whole->first_row, piece->first_row);
+        whole->last_row = std::max(whole->last_row, piece->last_row);
+    }
+    return whole;
+}
+
+std::string enemy_text(const Enemy &enemy)
+{
+    const long long left = static_cast<long long>(enemy.x) - SCENERY_SHIFT;
+    const int width = enemy.sprite ? enemy.sprite->w : ENEMY_WIDTH;
+    const int height = enemy.sprite ? enemy.sprite->h : 1;
+    return world_span(left, left + width - 1) + ", rows " + number(enemy.y) + " to " +
+           number(static_cast<long long>(enemy.y) + height - 1) + " (its x " + number(enemy.x) + " less " +
+           number(SCENERY_SHIFT) + ")";
+}
+
+// One line for each enemy, scenery record, palm tree, portal and exit, in
+// the order of the file: sections come in file order, and so do their records.
+void list_world_x(const std::string &file, const Level &level)
+{
+    auto line = [&](FilePlace place, const std::string &what, const std::string &where) {
+        std::printf("%s\n", located(file, place, what.c_str(), where).c_str());
+    };
+    for (std::size_t i = 0; i < level.header_enemies.size(); i++)
+        line(level.places.header_enemies[i], level.header_enemies[i].kind, enemy_text(level.header_enemies[i]));
+    const std::size_t plain = level.objects.size() - PALM_TREE_PIECES * level.palm_trees.size();
+    for (std::size_t i = 0; i < plain; i++)
+        line(level.places.objects[i], "scenery " + level.objects[i].sprite_name,
+             cover_text(tiles_cover(level.objects[i])));
+    for (std::size_t i = 0; i < level.solid_objects.size(); i++)
+        line(level.places.solid_objects[i], "solid " + level.solid_objects[i].sprite_name,
+             cover_text(tiles_cover(level.solid_objects[i])));
+    for (std::size_t first = plain; first < level.objects.size(); first += PALM_TREE_PIECES)
+        line(level.places.objects[first], "PALMTREE", cover_text(palm_cover(level, first)));
+    for (std::size_t i = 0; i < level.enemies.size(); i++)
+        line(level.places.enemies[i], level.enemies[i].kind, enemy_text(level.enemies[i]));
+    for (std::size_t i = 0; i < level.portals.size(); i++)
+        line(level.places.portals[i], "portal",
+             world_span(level.portals[i].x, static_cast<long long>(level.portals[i].x) + PORTAL_WIDTH));
+    if (level.level_exit)
+        line(level.places.level_exit, "exit to " + level.level_exit->next,
+             world_span(level.level_exit->x, static_cast<long long>(level.level_exit->x) + EXIT_WIDTH));
+}
+
+// The checker's or the list's exit status; a level that does not load is an
+// error for both.
+int check_or_list(const std::string &file, bool world_x)
+{
+    Loaded loaded = load_level(file);
+    if (!loaded.level) {
+        std::printf("%s\n", loaded.error.c_str());
+        return ERRORS;
+    }
+    if (!world_x)
+        return check(file, *loaded.level);
+    list_world_x(file, *loaded.level);
+    return CLEAN;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     std::vector<std::string> files;
+    bool world_x = false;
     for (int i = 1; i < argc; i++) {
         const std::string argument = argv[i];
+        if (argument == "--world-x") {
+            world_x = true;
+            continue;
+        }
         if (argument == "--help" || argument == "-h") {
             print_help();
             return CLEAN;
@@ -501,6 +642,6 @@ int main(int argc, char **argv)
     PALETTE palette;
     if (!start(PROGRAM, palette))
         return ERRORS;
-    return check(files[0]);
+    return check_or_list(files[0], world_x);
 }
 END_OF_MAIN()

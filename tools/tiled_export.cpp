@@ -23,6 +23,7 @@
 #include "enemy.h"
 #include "level_tool.h"
 #include "object.h"
+#include "platform.h"
 #include "tiled_map.h"
 #include "tolbrint.h"
 
@@ -789,6 +790,9 @@ void export_map(const Level &level, const std::string &background, const std::st
     write_map(out, level, background, layers, frame, count.next_layer(), count.next_object());
 
     const std::string directory = directory_of(out_tmx);
+    std::string problem;
+    if (!make_directories(directory, problem))
+        throw TiledError("cannot make the folder " + problem);
     write_tileset(directory, palette);
     write_things_tileset(directory, palette);
     write_background_image(directory + "/" + BACKGROUND_IMAGE, level, palette);
