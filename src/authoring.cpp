@@ -6,19 +6,17 @@
 #include "display.h"
 #include "level.h"
 #include "replay.h"
+#include "strip.h"
 #include "tolbrint.h"
 #include "zarn.h"
 
 namespace {
 
 std::string playing_file;
-std::string strip_after_reload; // the last reload's error line, "" after a good one
 
 const int PALETTE_ENTRY = 100;
 // The palette entries that shots and robots' hit flashes recolour.
 const int RECOLOURED_ENTRIES[] = {4, 7};
-// What the strip's line holds at most, in characters of the strip's font.
-const std::size_t STRIP_CHARACTERS = 38;
 constexpr int PANEL_WIDTH = 320;
 
 long long floor_mod(long long a, long long m) { return ((a % m) + m) % m; }
@@ -123,15 +121,9 @@ std::string reload_level(Level &level, const LevelText &source)
 
 std::string strip_line(const std::string &message)
 {
-    // "FILE:LINE:COLUMN: expected WHAT (ROLE), found TOKEN": the role and
-    // the token are left to the terminal.
-    std::string line = message.substr(0, message.find(" ("));
-    const std::size_t slash = line.rfind('/', line.find(':'));
-    if (slash != std::string::npos)
-        line.erase(0, slash + 1);
-    if (line.size() > STRIP_CHARACTERS)
-        line = line.substr(0, STRIP_CHARACTERS - 3) + "...";
-    return line;
+    // "FILE:LINE:COLUMN: ...": the file without its folders, the rest whole.
+    const std::size_t slash = message.rfind('/', message.find(':'));
+    return slash == std::string::npos ? message : message.substr(slash + 1);
 }
 
 // A run's replay keeps the text that each reload read.
@@ -141,11 +133,8 @@ void reload_key(Level &level, Zarn &)
     const std::string error = source.unreadable.empty() ? reload_level(level, source.level) : source.unreadable;
     if (!error.empty())
         std::fprintf(stderr, "tolbrint: %s\n", error.c_str());
-    strip_after_reload = error.empty() ? "" : strip_line(error);
-    show_strip_text(strip_after_reload);
+    strip_reload_result(error.empty() ? "" : strip_line(error));
 }
-
-const std::string &reload_strip_line() { return strip_after_reload; }
 
 void start_at(int x)
 {

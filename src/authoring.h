@@ -23,16 +23,13 @@ std::string reload_level(Level &level, const std::string &path);
 struct LevelText;
 std::string reload_level(Level &level, const LevelText &source);
 
-// The line of the bottom strip for a reload's error: the place in the file
-// and what was expected there, cut to what fits.
+// A reload's error as the bottom strip shows it: the whole message, its
+// file named without its folders.
 std::string strip_line(const std::string &message);
 
 // F5: reloads the level file; an error goes to stderr and stays in the
 // bottom strip until the next reload.
 void reload_key(Level &level, Zarn &zarn);
-
-// What the strip shows in play: the last reload's error line, or "".
-const std::string &reload_strip_line();
 
 // The palette entries that the hero's shots and the robots' flashes
 // recolour, back to the datafile's colours.

@@ -1,6 +1,7 @@
 #include "display.h"
 
 #include <algorithm>
+#include <sstream>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -334,19 +335,82 @@ bool is_fullscreen() { return fullscreen; }
 
 int display_scale() { return scale_now; }
 
-void show_strip_text(const std::string &text)
+namespace {
+
+FONT *strip_font()
+{
+    FONT *face = font_entry(STRIP_FONT);
+    return face ? face : font;
+}
+
+// Room at each end of a strip line.
+constexpr int STRIP_MARGIN = 4;
+
+bool fits_strip(FONT *face, const std::string &line)
+{
+    return text_length(face, line.c_str()) <= FRAME_W - 2 * STRIP_MARGIN;
+}
+
+// The longest start of word that fits, at least one character.
+std::size_t fitting_length(FONT *face, const std::string &word)
+{
+    std::size_t length = word.size();
+    while (length > 1 && !fits_strip(face, word.substr(0, length)))
+        length--;
+    return length;
+}
+
+} // namespace
+
+std::vector<std::string> strip_lines(const std::string &text, int max_lines)
+{
+    FONT *face = strip_font();
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        const std::string longer = line.empty() ? word : line + " " + word;
+        if (fits_strip(face, longer)) {
+            line = longer;
+            continue;
+        }
+        if (!line.empty())
+            lines.push_back(line);
+        // A word wider than the strip is broken where it must be.
+        while (!fits_strip(face, word)) {
+            const std::size_t length = fitting_length(face, word);
+            lines.push_back(word.substr(0, length));
+            word.erase(0, length);
+        }
+        line = word;
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    if (static_cast<int>(lines.size()) > max_lines) {
+        lines.resize(static_cast<std::size_t>(std::max(max_lines, 1)));
+        std::string &last = lines.back();
+        while (!last.empty() && !fits_strip(face, last + "..."))
+            last.pop_back();
+        last += "...";
+    }
+    return lines;
+}
+
+void show_strip_lines(const std::vector<std::string> &lines)
 {
     BITMAP *target = game_frame();
     if (!target)
         return;
     rectfill(target, 0, STRIP_TOP, FRAME_W - 1, FRAME_H - 1, 0);
-    if (text.empty())
-        return;
-    FONT *face = font_entry(STRIP_FONT);
-    if (!face)
-        face = font;
-    const int y = STRIP_TOP + (FRAME_H - STRIP_TOP - text_height(face)) / 2;
-    textout_centre_ex(target, face, text.c_str(), FRAME_W / 2, y, STRIP_TEXT_COLOUR, -1);
+    FONT *face = strip_font();
+    const int line_height = text_height(face) + 2;
+    const int count = std::min(static_cast<int>(lines.size()), (FRAME_H - STRIP_TOP) / line_height);
+    int y = STRIP_TOP + (FRAME_H - STRIP_TOP - count * line_height) / 2 + 1;
+    for (int i = 0; i < count; i++, y += line_height)
+        textout_centre_ex(target, face, lines[static_cast<std::size_t>(i)].c_str(), FRAME_W / 2, y,
+                          STRIP_TEXT_COLOUR, -1);
 }
+
+void show_strip_text(const std::string &text) { show_strip_lines(strip_lines(text, STRIP_LINES)); }
 
 bool window_in_background() { return in_background; }

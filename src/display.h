@@ -88,8 +88,17 @@ bool is_fullscreen();
 // The current enlargement.
 int display_scale();
 
-// Writes one line of text centred in the bottom strip; "" empties the strip.
-// The line shows on the next present.
+// The strip holds this many lines of its font.
+constexpr int STRIP_LINES = 3;
+
+// Text wrapped at its blanks onto at most max_lines lines that fit the
+// strip's width in its font; when it needs more, the last line ends in "...".
+std::vector<std::string> strip_lines(const std::string &text, int max_lines);
+// Writes the lines centred in the bottom strip, one under the other; none
+// empties it. They show on the next present.
+void show_strip_lines(const std::vector<std::string> &lines);
+// Writes text in the strip, wrapped onto up to STRIP_LINES lines; ""
+// empties the strip.
 void show_strip_text(const std::string &text);
 
 // Whether the window is in the background (another window has the input).

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <strings.h>
 
 #include "display.h"
@@ -100,8 +101,16 @@ int take_system_keys(int pressed)
 // X's own defaults: 660 ms to the first repeat, then 25 a second.
 constexpr RepeatTiming X_DEFAULT_REPEAT = {660, 40};
 
+// The gamepad's own repeats, when the game repeats held buttons itself.
+constexpr RepeatTiming NO_PAD_REPEAT = {INT_MAX / 2, INT_MAX / 2};
+// A pass's length, to count the repeat's times in passes.
+constexpr int PASS_MS = 10;
+
 Bindings bindings = default_bindings();
 Gamepad pad_in_play(X_DEFAULT_REPEAT);
+KeyRepeat key_repeat;
+PassRepeat pass_repeat(15, 4);
+std::deque<Action> repeats_due;
 bool pad_started = false;
 
 std::atomic<bool> window_closed{false};
@@ -314,11 +323,39 @@ RepeatTiming keyboard_repeat()
     return timing;
 }
 
+std::vector<Action> PassRepeat::pass(const ActionSet &held, Action pressed)
+{
+    std::vector<Action> due;
+    for (Action action : REPEATED_ACTIONS) {
+        int &countdown = countdown_[index_of(action)];
+        if (!held[index_of(action)])
+            countdown = 0;
+        else if (action == pressed || countdown == 0)
+            countdown = delay_; // from its press, or from when it was first seen held
+        else if (--countdown == 0) {
+            due.push_back(action);
+            countdown = interval_;
+        }
+    }
+    return due;
+}
+
+void use_key_repeat(const KeyRepeat &repeat)
+{
+    key_repeat = repeat;
+    const auto passes = [](int ms) { return std::max(1, (ms + PASS_MS / 2) / PASS_MS); };
+    pass_repeat = PassRepeat(passes(repeat.delay_ms), passes(repeat.interval_ms));
+    // With no delay Allegro drops a press of a key that is down already:
+    // the desktop's repeats.
+    if (!repeat.system)
+        set_keyboard_rate(0, 0);
+}
+
 void start_gamepad(bool enabled)
 {
     if (!enabled || install_joystick(JOY_TYPE_AUTODETECT) != 0 || num_joysticks < 1)
         return;
-    pad_in_play = Gamepad(keyboard_repeat());
+    pad_in_play = Gamepad(key_repeat.system ? keyboard_repeat() : NO_PAD_REPEAT);
     pad_started = true;
 }
 
@@ -369,9 +406,37 @@ PassCommand read_command(bool pause_is_a_press)
     return command;
 }
 
+// A repeat waits, like a press, for a pass that has none; an action repeats
+// at most once in the queue.
+void queue_repeats(const std::vector<Action> &due)
+{
+    for (Action action : due)
+        if (std::find(repeats_due.begin(), repeats_due.end(), action) == repeats_due.end())
+            repeats_due.push_back(action);
+}
+
 } // namespace
 
-PassCommand read_pass_command() { return read_command(false); }
+PassCommand read_pass_command()
+{
+    PassCommand command = read_command(false);
+    if (key_repeat.system)
+        return command;
+    ActionSet held;
+    for (Action action : REPEATED_ACTIONS)
+        held[index_of(action)] = action_held(action);
+    queue_repeats(pass_repeat.pass(held, command.pressed ? command.press : Action::none));
+    // A key let go before its repeat was taken repeats no more.
+    repeats_due.erase(std::remove_if(repeats_due.begin(), repeats_due.end(),
+                                     [&held](Action action) { return !held[index_of(action)]; }),
+                      repeats_due.end());
+    if (!command.pressed && !repeats_due.empty()) {
+        command.pressed = true;
+        command.press = repeats_due.front();
+        repeats_due.pop_front();
+    }
+    return command;
+}
 
 PassCommand read_wait_command() { return read_command(true); }
 

@@ -11,6 +11,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What the player can ask for. The order is the order of the settings file.
 enum class Action { left, right, up, jump, fire, walk_fire, pause, fullscreen, quit, reload, mute, none };
@@ -93,6 +94,37 @@ struct RepeatTiming {
 // The X server's auto-repeat, which is what Allegro's keyboard delivers;
 // X's own defaults when there is no X server to ask.
 RepeatTiming keyboard_repeat();
+
+// How held keys and buttons repeat in play. By default the game repeats
+// held walking and firing itself, counted in passes, the same on every
+// machine, and the desktop's repeats are ignored; with system set, keys
+// ride the desktop's auto-repeat and buttons follow its rate, as they did.
+struct KeyRepeat {
+    bool system = false;
+    int delay_ms = 150;
+    int interval_ms = 40;
+};
+
+// Call once the keyboard is installed, before start_gamepad.
+void use_key_repeat(const KeyRepeat &repeat);
+
+// The actions the game repeats while they are held.
+constexpr Action REPEATED_ACTIONS[] = {Action::left, Action::right, Action::fire};
+
+// The game's own repeat, counted in passes: an action held for delay passes
+// after its press repeats, then every interval passes while still held.
+class PassRepeat {
+public:
+    PassRepeat(int delay_passes, int interval_passes) : delay_(delay_passes), interval_(interval_passes) {}
+    // One pass: what is held and the press taken, if any; the repeats due,
+    // in the order of REPEATED_ACTIONS.
+    std::vector<Action> pass(const ActionSet &held, Action pressed);
+
+private:
+    int delay_;
+    int interval_;
+    std::array<int, ACTION_COUNT> countdown_{}; // 0: not counting
+};
 
 // Looks for a gamepad with Allegro's joystick driver. No gamepad is normal
 // and silent. Call after the settings are in force: the driver reads its

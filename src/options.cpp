@@ -284,7 +284,7 @@ ParseResult parse_options(int argc, char **argv, Options &options)
 
 namespace {
 
-enum class SettingKind { flag, number, key, button, text };
+enum class SettingKind { flag, number, key, button, text, repeat };
 
 // The variable a setting binds to: one of the three, by its kind.
 struct SettingField {
@@ -308,6 +308,9 @@ struct Setting {
 #define KEY(action) NUMBER(bindings.keys[static_cast<int>(Action::action)])
 #define BUTTON(action) NUMBER(bindings.buttons[static_cast<int>(Action::action)])
 
+// A repeat's times in milliseconds run up to this.
+constexpr int MAX_REPEAT_MS = 2000;
+
 // Every setting of the file, in the order --print-config writes them.
 const Setting settings_table[] = {
     {"video", "scale", SettingKind::number, MAX_SCALE, NUMBER(scale),
@@ -323,6 +326,12 @@ const Setting settings_table[] = {
     {"keys", "fire", SettingKind::key, 0, KEY(fire), "Fire."},
     {"keys", "walk_fire", SettingKind::key, 0, KEY(walk_fire),
      "Held with left or right: walk while firing."},
+    {"keys", "repeat", SettingKind::repeat, 0, FLAG(key_repeat.system),
+     "How held walking and firing repeat: game (the game's own timing, below) or system (the desktop's key repeat)."},
+    {"keys", "repeat_delay", SettingKind::number, MAX_REPEAT_MS, NUMBER(key_repeat.delay_ms),
+     "Milliseconds from a press to the first repeat."},
+    {"keys", "repeat_interval", SettingKind::number, MAX_REPEAT_MS, NUMBER(key_repeat.interval_ms),
+     "Milliseconds between repeats (40: 25 steps a second)."},
     {"keys", "pause", SettingKind::key, 0, KEY(pause), "Pause and go on."},
     {"keys", "fullscreen", SettingKind::key, 0, KEY(fullscreen), "Switch between window and fullscreen."},
     {"keys", "quit", SettingKind::key, 0, KEY(quit), "Quit."},
@@ -353,6 +362,9 @@ const Setting settings_table[] = {
 #undef KEY
 #undef BUTTON
 
+// The words of the repeat setting, for false and true.
+const char *const REPEAT_WORDS[] = {"game", "system"};
+
 // Settings files are a few lines; anything far bigger is not one.
 constexpr long MAX_SETTINGS_BYTES = 1 << 20;
 
@@ -381,6 +393,8 @@ std::string value_text(const Setting &setting, Options &options)
     }
     case SettingKind::text:
         return *setting.field.text(options);
+    case SettingKind::repeat:
+        return REPEAT_WORDS[*setting.field.flag(options)];
     }
     return "";
 }
@@ -430,6 +444,13 @@ std::string apply_value(const Setting &setting, const std::string &value, Option
     case SettingKind::text:
         *setting.field.text(options) = value;
         return "";
+    case SettingKind::repeat:
+        for (bool system : {false, true})
+            if (lower(value) == REPEAT_WORDS[system]) {
+                *setting.field.flag(options) = system;
+                return "";
+            }
+        return "not game or system";
     }
     return "";
 }

@@ -30,6 +30,7 @@ struct Options {
     std::string config;               // --config: the settings file; "" reads the usual one
 
     Bindings bindings = default_bindings(); // the keys and gamepad buttons of each action
+    KeyRepeat key_repeat;                   // how held keys and buttons repeat
     bool gamepad = true;                    // play with a gamepad when one is plugged in
     std::string joystick_device;            // the gamepad's device; "" lets the library look
     int volume = MAX_VOLUME;                // sound volume, 0 to MAX_VOLUME

@@ -20,6 +20,7 @@
 #include "replay.h"
 #include "sidefiles.h"
 #include "sound.h"
+#include "strip.h"
 #include "zarn.h"
 
 DATAFILE *data1 = nullptr;
@@ -263,7 +264,7 @@ void stay_paused()
         rest(5);
     }
     clear_pause_request();
-    show_strip_text(reload_strip_line());
+    strip_show();
     present();
     paused = false;
 }
@@ -311,9 +312,10 @@ bool exit_entered = false;
 bool ending_reached = false;
 // The pass at which the level being played began.
 int level_start_pass = 0;
-// Passes the strip keeps showing the level's name, after an exit.
+// Passes the strip keeps showing the level's name, after an exit, and the
+// keys at the start of play.
 constexpr int LEVEL_TITLE_PASSES = 3 * PASSES_PER_SECOND;
-int level_title_passes = 0;
+constexpr int KEYS_PASSES = 5 * PASSES_PER_SECOND;
 // The next present fades the picture in from black.
 bool fade_in_due = false;
 
@@ -399,12 +401,6 @@ void fade_in()
     fade(true);
 }
 
-void count_down_level_title()
-{
-    if (level_title_passes > 0 && --level_title_passes == 0)
-        show_strip_text(reload_strip_line());
-}
-
 // The hero at the level's start, with nothing of the last level's fight
 // left: bullets, lasers, the recoloured shots and flashes.
 void start_next_level(Level &level, Zarn &zarn, Level &next)
@@ -444,7 +440,7 @@ void leave_level(Level &level, Zarn &zarn)
     }
     if (!next) {
         std::fprintf(stderr, "tolbrint: %s\n", error.c_str());
-        show_strip_text(strip_line(error));
+        strip_reload_result(strip_line(error));
         return;
     }
     tally_level(name, passes);
@@ -452,8 +448,7 @@ void leave_level(Level &level, Zarn &zarn)
     start_next_level(level, zarn, *next);
     set_level_file(source.level.name);
     level_start_pass = passes_run() + 1;
-    level_title_passes = LEVEL_TITLE_PASSES;
-    show_strip_text(level_title(level_name(level)));
+    strip_for_a_while(level_title(level_name(level)), LEVEL_TITLE_PASSES);
     fade_in_due = fades_shown();
 }
 
@@ -495,7 +490,7 @@ void game_loop(Level &level, Zarn &zarn)
         game_loop_helper(level, zarn, next_pass_command());
         if (exit_entered)
             leave_level(level, zarn);
-        count_down_level_title();
+        strip_pass();
         pass_done(level, zarn);
     }
 }
@@ -635,11 +630,12 @@ Replay new_run(const Options &options, std::uint32_t datafile_checksum)
 
 // One run from its start: the level, the hero, the seed and the palette are
 // all the start gives, so a run replays the same from the same commands.
-// True when the run reached the ending.
-bool play_run(PlayMode mode, const Replay *played, const Replay &start)
+// True when the run reached the ending. A run begun from the title shows
+// the keys in the strip for a while.
+bool play_run(PlayMode mode, const Replay *played, const Replay &start, bool keys_shown = false)
 {
     exit_entered = ending_reached = fade_in_due = false;
-    level_start_pass = level_title_passes = 0;
+    level_start_pass = 0;
     start_tally();
     // A run after the ending starts as the first one did.
     reset_view_and_hero();
@@ -655,6 +651,9 @@ bool play_run(PlayMode mode, const Replay *played, const Replay &start)
     if (start.start_x)
         start_at(*start.start_x);
     start_run(mode, played, start);
+    strip_reset();
+    if (keys_shown)
+        strip_for_a_while(keys_line(), KEYS_PASSES);
     set_game_palette(static_cast<RGB *>(data1[100].dat));
     seed_game_random(start.seed);
     begin_level(level, zarn);
@@ -832,6 +831,7 @@ int game_main(int argc, char **argv)
         return 1;
     }
     install_timer();
+    use_key_repeat(options.key_repeat);
     start_gamepad(options.gamepad);
 
     std::uint32_t datafile_checksum = 0;
@@ -881,7 +881,7 @@ int game_main(int argc, char **argv)
         bool ending = false;
         try {
             ending = play_run(mode, replaying ? &played : nullptr,
-                              replaying ? played : first ? first_run : new_run(options, datafile_checksum));
+                              replaying ? played : first ? first_run : new_run(options, datafile_checksum), title);
         } catch (const LevelError &error) {
             remove_int(game_timer);
             stop_sound();
@@ -907,8 +907,11 @@ int game_main(int argc, char **argv)
             break;
         }
         if (!ending) {
-            if (run_played_live())
+            if (run_played_live()) {
+                show_strip_text("PRESS A KEY TO EXIT");
+                present();
                 wait_for_new_key();
+            }
             break;
         }
         if (!show_ending_until_a_key() || replaying)

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "authoring.h"
+#include "display.h"
 #include "headless.h"
 #include "level.h"
 #include "scratch_test.h"
@@ -96,9 +97,19 @@ TEST_F(Authoring, ABrokenFileKeepsTheOldLevelAndSaysWhereTheMistakeIs)
     EXPECT_EQ(level->enemies[0].x, 400) << "the old level plays on";
     EXPECT_EQ(zarnbullets.size(), 1u) << "with the shot in flight";
     EXPECT_EQ(global_x, 100);
-    EXPECT_EQ(strip_line(error), "level1.dat:7:6: expected an integer");
-    EXPECT_EQ(strip_line("a/very/long/directory/name/somewhere/far-away-levels.dat:123:45: expected \"DUNE1\""),
-              "far-away-levels.dat:123:45: expecte...");
+    EXPECT_EQ(strip_line(error), "level1.dat:7:6: expected an integer (y1 of a solid record), found \"abc\"");
+    EXPECT_EQ(strip_line("a/very/long/directory/name/far-away-levels.dat:123:45: expected \"DUNE1\""),
+              "far-away-levels.dat:123:45: expected \"DUNE1\"");
+    // The strip wraps the whole message onto at most three lines, the place
+    // first; what does not fit ends in "...".
+    const std::vector<std::string> lines = strip_lines(strip_line(error), STRIP_LINES);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("level1.dat:7:6:", 0), 0u) << lines[0];
+    const std::vector<std::string> cut = strip_lines(std::string(2000, 'x') + " " + error, STRIP_LINES);
+    ASSERT_EQ(cut.size(), 3u);
+    for (const std::string &line : cut)
+        EXPECT_LE(text_length(font, line.c_str()), FRAME_W) << line;
+    EXPECT_EQ(cut[2].substr(cut[2].size() - 3), "...");
 
     std::remove(path.c_str());
     EXPECT_NE(reload_level(*level, path).find("cannot open the level file"), std::string::npos);

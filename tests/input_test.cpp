@@ -245,3 +245,39 @@ TEST_F(Input, NoGamepadIsSilentAndNothingWaits)
 }
 
 } // namespace
+
+namespace {
+
+// The passes of a run of PassRepeat at which an action repeats.
+std::vector<int> repeat_passes(PassRepeat &repeat, const ActionSet &held, Action pressed_first, int passes)
+{
+    std::vector<int> at;
+    for (int pass = 0; pass < passes; pass++)
+        for (Action due : repeat.pass(held, pass == 0 ? pressed_first : Action::none))
+            if (due == Action::right)
+                at.push_back(pass);
+    return at;
+}
+
+} // namespace
+
+// Held from its press, Right repeats after the delay, then every interval,
+// through other presses; a tap repeats nothing, and a jump never repeats.
+TEST(PassRepeatTest, AHeldActionRepeatsAfterItsDelayThenEveryInterval)
+{
+    ActionSet right;
+    right[index_of(Action::right)] = true;
+    PassRepeat repeat(15, 4);
+    EXPECT_EQ(repeat_passes(repeat, right, Action::right, 28), (std::vector<int>{15, 19, 23, 27}));
+    EXPECT_TRUE(repeat.pass(ActionSet(), Action::none).empty()) << "let go";
+    EXPECT_EQ(repeat_passes(repeat, right, Action::right, 14), std::vector<int>()) << "a tap";
+    repeat.pass(ActionSet(), Action::none);
+    EXPECT_EQ(repeat_passes(repeat, right, Action::right, 17).size(), 1u);
+    EXPECT_EQ(repeat.pass(right, Action::jump).size(), 0u) << "a jump on the way";
+    EXPECT_EQ(repeat_passes(repeat, right, Action::none, 4), (std::vector<int>{1})) << "on time, as if no jump came";
+    ActionSet jump;
+    jump[index_of(Action::jump)] = true;
+    PassRepeat jumps(15, 4);
+    for (int pass = 0; pass < 40; pass++)
+        EXPECT_TRUE(jumps.pass(jump, pass == 0 ? Action::jump : Action::none).empty());
+}

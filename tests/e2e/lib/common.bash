@@ -405,17 +405,21 @@ press_until_play() {
     take_shot "${1:-waiting}" && play_has_begun "$SHOT"
 }
 
-# Presses the intro's key until the first frame of play is on the screen;
-# SHOT holds it. The intro takes about 7 s.
+# Presses the intro's key until play is on the screen and the keys have
+# left the strip; SHOT holds that frame. The intro takes about 7 s.
 #   wait_for_play [SECONDS]
 wait_for_play() {
     local seconds=${1:-60}
     LAST_PRESS=0
     wait_until "$seconds" "play to begin" press_until_play
+    # Play begun from the title shows the keys in the strip for 5 s; the
+    # tests go on once the strip has nothing to say.
+    wait_for_screen 30 "the keys to leave the strip" quiet strip_empty
 }
+strip_empty() { ! strip_text_shown "$1"; }
 
-# Starts the game on a level, passes the intro and waits for the first frame
-# of play; SHOT holds it.
+# Starts the game on a level, passes the intro and waits for play with an
+# empty strip; SHOT holds that frame.
 start_play() {
     start_x
     stage_data "$1"
@@ -424,7 +428,7 @@ start_play() {
     wait_for_play
 }
 
-# Presses the intro's key until the first frame of play shows; SHOT holds it.
+# Presses the intro's key until play shows with an empty strip; SHOT holds it.
 pass_intro() { wait_for_play "$@"; }
 
 # Whether the sky above the hero in a screenshot is the sky of $standing (a
