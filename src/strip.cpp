@@ -83,6 +83,8 @@ void strip_show()
     show_strip_text(shown);
 }
 
+const std::string &strip_shown() { return shown; }
+
 std::string keys_line()
 {
     const bool arrows = key_label(Action::left) == "LEFT" && key_label(Action::right) == "RIGHT";

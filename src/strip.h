@@ -17,6 +17,8 @@ void strip_reload_result(const std::string &error);
 void strip_pass();
 // Draws the line in force, after something else used the strip.
 void strip_show();
+// What the strip says now.
+const std::string &strip_shown();
 
 // The keys in force, from the bindings: "ARROWS walk  X jump  D fire ...".
 std::string keys_line();

@@ -1,7 +1,8 @@
 # A held arrow walks at the game's own pace, the same under very different
 # desktop key repeats, and keeps walking through a jump and after it: each
 # run holds Right for 2 s (and, in the second, jumps and holds it 2 s more),
-# and the run's own replay says how far the hero got.
+# and the run's own replay says how far the hero got. After Escape the strip
+# says to press a key.
 source "$(dirname "$0")/lib/common.bash" "$@"
 
 start_x
@@ -22,7 +23,10 @@ walk_held() {
         sleep "$3"
     fi
     key_up Right
-    quit_game "the walk" >/dev/null
+    # After Escape the strip asks for the key that ends the game.
+    key Escape
+    wait_for_screen 10 "PRESS A KEY TO EXIT in the strip" bye strip_text_shown
+    end_last_wait "the walk" >/dev/null
     (cd "$WORK" && "$GAME" --verify run.tbr) | sed -n 's/.*the hero ends at x \(-\?[0-9]*\),.*/\1/p'
 }
 

@@ -47,7 +47,7 @@ stage_data "$SOURCE_DIR/tests/e2e/levels/zombie.dat"
 cp "$BUILD_DIR/sounds.dat" "$WORK/"
 start_game
 wait_for_window
-pass_intro
+wait_for_play_to_begin
 [ -s "$RECORDING" ] || fail "nothing recorded: $(cat "$WORK/out")"
 "$LISTEN" "$RECORDING" | awk '$1 == "burst" && $3 - $2 > 0.8 * 44100 { found = 1 } END { exit !found }' ||
     fail "no title gong during the intro"

@@ -20,7 +20,7 @@ trap '[ -s "$WORK/valgrind.pid" ] && kill -9 "$(cat "$WORK/valgrind.pid")" 2>/de
 
 # Everything runs many times slower under Valgrind: wait generously.
 wait_for_window 120
-wait_for_play 300
+wait_for_play_to_begin 300
 
 # The zombie walks in from the right; ten hits kill it. Once it has
 # exploded and gone nothing on the screen moves.

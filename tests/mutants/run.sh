@@ -82,6 +82,7 @@ mutant exit_anywhere src/tolbrint.cpp 's/if \(at_level_exit\(level, static_cast<
 mutant hits_not_tallied src/tolbrint.cpp 's/            if \(zarnbullets\[i\]\.hit\)\n                tally_hit\(\);\n//' '^replay_level3$'
 mutant desktop_repeat_kept src/input.cpp 's/        set_keyboard_rate\(0, 0\);/        ;/' '^e2e_key_repeat$'
 mutant repeat_from_first_pass src/input.cpp 's/            countdown = delay_; \/\/ from its press/            countdown = 1; \/\/ from its press/' '^PassRepeatTest\.'
+mutant sound_on_unsaid src/strip.cpp 's/if \(was_muted && !muted\)/if (false)/' '^Strip\.'
 mutant replay_pause_recorded src/input.cpp 's/            request_pause\(\);\n            continue;/            request_pause();/' '^Input\.'
 # The Tiled tool.
 mutant tiled_bottom_limit_from_top tools/tiled_import.cpp 's/h\.bottom_limit = int_property\(map_, "bottom limit"/h.bottom_limit = int_property(map_, "top limit"/' '^TiledTool\.'

@@ -409,12 +409,17 @@ press_until_play() {
 # left the strip; SHOT holds that frame. The intro takes about 7 s.
 #   wait_for_play [SECONDS]
 wait_for_play() {
-    local seconds=${1:-60}
-    LAST_PRESS=0
-    wait_until "$seconds" "play to begin" press_until_play
+    wait_for_play_to_begin "$@"
     # Play begun from the title shows the keys in the strip for 5 s; the
     # tests go on once the strip has nothing to say.
     wait_for_screen 30 "the keys to leave the strip" quiet strip_empty
+}
+# The same, without waiting for the keys to leave the strip, for a test that
+# must act at once.
+wait_for_play_to_begin() {
+    local seconds=${1:-60}
+    LAST_PRESS=0
+    wait_until "$seconds" "play to begin" press_until_play
 }
 strip_empty() { ! strip_text_shown "$1"; }
 
