@@ -75,5 +75,6 @@ std::string tally_summary(const RunTally &run)
         passes += level.passes;
     return std::to_string(run.zombies) + " zombies and " + std::to_string(run.robots) + " robots destroyed, " +
            std::to_string(run.shots) + " shots fired, " + std::to_string(hit_percentage(run)) + " % on target, " +
-           std::to_string(run.levels.size()) + " levels in " + pass_time(passes);
+           std::to_string(run.levels.size()) + (run.levels.size() == 1 ? " level in " : " levels in ") +
+           pass_time(passes);
 }
