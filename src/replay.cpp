@@ -659,6 +659,9 @@ constexpr auto PASS_TIME = std::chrono::milliseconds(1000 / PASSES_PER_SECOND);
 constexpr auto MAX_LAG = std::chrono::milliseconds(100);
 // Holding F in playback runs this many passes in the time of one.
 constexpr int FAST_FORWARD = 8;
+// Passes behind the timetable are not shown, but a picture still comes at
+// least this often: held F, every pass is a little late.
+constexpr auto LONGEST_UNSHOWN = std::chrono::milliseconds(50);
 
 struct Run {
     PlayMode mode = PlayMode::live;
@@ -674,6 +677,7 @@ struct Run {
 
     // The pace.
     Clock::time_point next_pass = Clock::now();
+    Clock::time_point last_shown = Clock::now();
     bool paused = false; // playback's own pause
     bool step = false;   // one pass, then paused again
     std::FILE *frame_hashes = nullptr;
@@ -936,7 +940,11 @@ bool pass_shown()
         run.next_pass = now;
     if (run.mode == PlayMode::playback)
         show_playback_strip();
-    return now <= run.next_pass && (!fast || run.pass % FAST_FORWARD == 0);
+    const bool shown = (now <= run.next_pass && (!fast || run.pass % FAST_FORWARD == 0)) ||
+                       now - run.last_shown > LONGEST_UNSHOWN;
+    if (shown)
+        run.last_shown = now;
+    return shown;
 }
 
 bool pass_rests() { return run.mode == PlayMode::live || run.mode == PlayMode::playback; }
