@@ -335,6 +335,29 @@ bool is_fullscreen() { return fullscreen; }
 
 int display_scale() { return scale_now; }
 
+int largest_window_scale()
+{
+    int w, h;
+    desktop_size(w, h);
+    return window_scale_for_desktop(w, h);
+}
+
+bool set_window_scale(int scale)
+{
+    const int old = window_scale;
+    window_scale = std::clamp(scale, 1, largest_window_scale());
+    if (fullscreen || window_scale == old)
+        return true;
+    set_color_depth(screen_depth());
+    const bool set = set_window_mode() || (window_scale = old, set_window_mode());
+    set_color_depth(8);
+    presenter.forget();
+    present();
+    return set;
+}
+
+int window_scale_setting() { return window_scale; }
+
 namespace {
 
 FONT *strip_font()

@@ -87,6 +87,12 @@ void toggle_fullscreen();
 bool is_fullscreen();
 // The current enlargement.
 int display_scale();
+// The window's enlargement, used whenever the game is in a window: 1 to the
+// largest that fits the desktop. In fullscreen it waits for the window.
+// False, with the old scale kept, when the window cannot be made.
+bool set_window_scale(int scale);
+int window_scale_setting();
+int largest_window_scale();
 
 // The strip holds this many lines of its font.
 constexpr int STRIP_LINES = 3;

@@ -141,6 +141,7 @@ PadState read_pad()
         state.left |= stick.axis[0].d1 != 0;
         state.right |= stick.axis[0].d2 != 0;
         state.up |= stick.axis[1].d1 != 0;
+        state.down |= stick.axis[1].d2 != 0;
     }
     for (int button = 0; button < pad.num_buttons && button < PAD_BUTTONS; button++)
         state.buttons[button] = pad.button[button].b != 0;
@@ -148,6 +149,8 @@ PadState read_pad()
 }
 
 } // namespace
+
+PadState pad_now() { return pad_started ? read_pad() : PadState(); }
 
 Bindings default_bindings()
 {

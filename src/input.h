@@ -76,8 +76,12 @@ struct PadState {
     bool left = false;
     bool right = false;
     bool up = false;
+    bool down = false; // no action uses it; the menu walks down with it
     std::bitset<PAD_BUTTONS> buttons;
 };
+
+// The gamepad as it is now; nothing held when there is none.
+PadState pad_now();
 
 using ActionSet = std::bitset<ACTION_COUNT>;
 

@@ -98,6 +98,8 @@ const OptionRow option_table[] = {
      [](Options &o, const char *) { o.from_menu = true; return std::string(); }},
     {"config", 0, "FILE", "read the settings from FILE instead of ~/.config/tolbrint/tolbrint.cfg",
      [](Options &o, const char *file) { o.config = file; return std::string(); }},
+    {"no-save-settings", 0, nullptr, "let the pause menu change the settings for this game only, saving nothing",
+     [](Options &o, const char *) { o.save_settings = false; return std::string(); }},
     {"print-config", 0, nullptr, "print the settings in force in the settings file's format and exit",
      [](Options &o, const char *) { o.action = Options::Action::PrintConfig; return std::string(); }},
     {"mute", 0, nullptr, "start with the sound effects off (M switches them)",
@@ -707,7 +709,8 @@ std::string settings_manual()
         ".IR ~/.config/tolbrint/tolbrint.cfg ,\n"
         "or from the file named with\n"
         ".BR \\-\\-config .\n"
-        "The file is optional and the game never writes it;\n"
+        "The file is optional. The pause menu writes into it what is changed there,\n"
+        "and nothing else, keeping every comment and line of the file's own;\n"
         ".B tolbrint \\-\\-print\\-config\n"
         "prints the settings in force in the file's format, a good start for one.\n"
         "Options on the command line take precedence over the file.\n"

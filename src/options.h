@@ -28,6 +28,7 @@ struct Options {
     std::optional<int> start_x;       // the hero's world x at the start, when not the level's own start
     bool from_menu = false;           // started from the desktop menu: side files go to the state directory
     std::string config;               // --config: the settings file; "" reads the usual one
+    bool save_settings = true;        // the pause menu writes its changes into the settings file
 
     Bindings bindings = default_bindings(); // the keys and gamepad buttons of each action
     KeyRepeat key_repeat;                   // how held keys and buttons repeat

@@ -302,6 +302,8 @@ bool sound_audible() { return sound.device && !sound.muted; }
 
 bool sound_muted() { return sound.muted; }
 
+void set_effects_volume(int volume) { sound.volume = std::clamp(volume, 0, FULL_VOLUME); }
+
 void toggle_mute()
 {
     sound.muted = !sound.muted;

@@ -27,6 +27,8 @@ void stop_sound();
 bool sound_audible();
 void toggle_mute();
 bool sound_muted();
+// The player's volume, 0..255, from the next sound on.
+void set_effects_volume(int volume);
 
 // The events. x is a position on the world axis of the characters and
 // projectiles, so the effect pans by where it shows on the screen.

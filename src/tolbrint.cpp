@@ -15,6 +15,7 @@
 #include "input.h"
 #include "intro.h"
 #include "level.h"
+#include "menu.h"
 #include "options.h"
 #include "pack.h"
 #include "replay.h"
@@ -269,6 +270,17 @@ void stay_paused()
     paused = false;
 }
 
+// The player's pause key opens the menu; the game's clock stands still
+// while it is open, as in a pause.
+void open_menu()
+{
+    clear_pause_request();
+    paused = true;
+    if (run_menu())
+        QUIT = true;
+    paused = false;
+}
+
 void jump(Level &level, Zarn &)
 {
     if (zarnjump)
@@ -470,7 +482,10 @@ void game_loop(Level &level, Zarn &zarn)
         if (QUIT || close_requested() || run_ended() || ending_reached)
             return;
         if (pause_wanted()) {
-            stay_paused();
+            if (pause_requested() && run_mode() == PlayMode::live)
+                open_menu();
+            else
+                stay_paused();
             restart_pass_clock();
             continue;
         }
@@ -562,6 +577,14 @@ bool read_settings_and_options(int argc, char **argv, const Options &command_lin
         return false;
     parse_options(argc, argv, options);
     return true;
+}
+
+// The settings file that the menu's changes go to: the one read, or "".
+std::string settings_file_written(const Options &command_line, const Options &options)
+{
+    if (!options.save_settings)
+        return "";
+    return command_line.config.empty() ? default_settings_path() : command_line.config;
 }
 
 } // namespace
@@ -825,6 +848,7 @@ int game_main(int argc, char **argv)
     int exit_code = 0;
     if (!read_settings_and_options(argc, argv, command_line, options, exit_code))
         return exit_code;
+    start_menu(options, settings_file_written(command_line, options));
     use_bindings(options.bindings);
     if (install_keyboard() != 0) {
         report_failure(std::string("cannot use the keyboard: ") + allegro_error);

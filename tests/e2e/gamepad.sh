@@ -174,11 +174,11 @@ sleep 0.3
 pad_button 2 0
 expect_view_at -2 "button 2 held and a push to the right"
 
-# Start pauses: the picture stands still, and button 1 fires nothing; Start
-# resumes.
+# Start opens the pause menu: the picture stands still, and button 3 does
+# nothing; Start closes it again.
 pad_press "$START_BUTTON"
 wait_for_screen 10 "Start to pause" paused strip_text_shown
-pad_press 1
+pad_press 3
 sleep 1
 take_shot still_paused
 same_as "$WORK/paused.png" "$SHOT" || fail "the picture changed while paused"
