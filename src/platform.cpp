@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
@@ -203,10 +204,36 @@ bool replace_file(const std::string &from, const std::string &to)
 #endif
 }
 
-bool write_file_atomically(const std::string &path, const std::string &bytes, std::string &problem)
+namespace {
+
+// The file that path names, through a link: it gets the new bytes, and the
+// link stays. Its permissions, kept for the new file; 0644 for a new one.
+std::string linked_target(const std::string &path, int &mode)
 {
+    mode = 0644;
+#ifndef _WIN32
+    char resolved[PATH_MAX];
+    struct stat info;
+    if (realpath(path.c_str(), resolved) && stat(resolved, &info) == 0) {
+        mode = static_cast<int>(info.st_mode & 07777);
+        return resolved;
+    }
+#endif
+    return path;
+}
+
+} // namespace
+
+bool write_file_atomically(const std::string &named, const std::string &bytes, std::string &problem)
+{
+    int mode = 0;
+    const std::string path = linked_target(named, mode);
     const std::string temporary = path + ".new-" + std::to_string(process_id());
-    const int fd = open(temporary.c_str(), CREATE_FLAGS, 0644);
+    const int fd = open(temporary.c_str(), CREATE_FLAGS, mode);
+#ifndef _WIN32
+    if (fd >= 0)
+        fchmod(fd, static_cast<mode_t>(mode)); // as the old file had it, whatever the umask
+#endif
     if (fd < 0) {
         problem = "cannot write " + path + ": " + std::strerror(errno);
         return false;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sstream>
+#include <vector>
 
 #include "platform.h"
 
@@ -27,27 +28,53 @@ std::string trimmed(const std::string &text)
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-// One line of a settings file as the reader sees it.
+// One line of a settings file as Allegro's reader takes it: its name is the
+// first word, up to a space, '=' or '#'; a name in brackets opens a section
+// ("[video] # picture" too), any other is an entry, its '=' optional; a line
+// with no name is blank or a comment.
 struct ParsedLine {
-    bool section = false; // "[name]"
-    bool entry = false;   // "name = value"
-    std::string name;     // the section's or the entry's, in lower case
+    bool section = false;
+    bool entry = false;
+    std::string name; // the section's or the entry's, in lower case
 };
 
 ParsedLine parse_line(const std::string &line)
 {
+    const char *const spaces = " \t\r\n\f\v";
     ParsedLine parsed;
-    const std::string text = trimmed(line);
-    if (text.empty() || text[0] == '#')
+    const std::size_t start = line.find_first_not_of(spaces);
+    if (start == std::string::npos)
         return parsed;
-    if (text.front() == '[' && text.back() == ']') {
-        parsed.section = true;
-        parsed.name = lower(trimmed(text.substr(1, text.size() - 2)));
-    } else if (text.find('=') != std::string::npos) {
-        parsed.entry = true;
-        parsed.name = lower(trimmed(text.substr(0, text.find('='))));
-    }
+    const std::string name = line.substr(start, line.find_first_of(std::string(spaces) + "=#", start) - start);
+    if (name.empty())
+        return parsed;
+    parsed.section = name.size() >= 2 && name.front() == '[' && name.back() == ']';
+    parsed.entry = !parsed.section;
+    parsed.name = lower(parsed.section ? name.substr(1, name.size() - 2) : name);
     return parsed;
+}
+
+// The text's lines, each with its own line end; like the reader, a line ends
+// at CR, LF, CR LF or LF CR.
+std::vector<std::string> split_lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string::npos)
+            end = text.size();
+        else if (++end < text.size() && (text[end] == '\r' || text[end] == '\n') && text[end] != text[end - 1])
+            end++;
+        lines.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return lines;
+}
+
+std::string line_end_of(const std::string &line)
+{
+    const std::size_t text_end = line.find_last_not_of("\r\n");
+    return line.substr(text_end == std::string::npos ? 0 : text_end + 1);
 }
 
 // Every setting with its value, as --print-config writes them.
@@ -71,6 +98,17 @@ std::string entry_line(const SettingChange &change, const std::string &line_end)
     return change.name + " = " + change.value + line_end;
 }
 
+// Why the file could not be read, in words; errno holds the system's reason
+// only after cannot_open and cannot_read.
+std::string read_problem(ReadFailure failure)
+{
+    if (failure == ReadFailure::not_regular)
+        return "it is not a regular file";
+    if (failure == ReadFailure::too_large)
+        return "it is larger than " + std::to_string(LARGEST_SETTINGS_FILE) + " bytes";
+    return std::strerror(errno);
+}
+
 } // namespace
 
 std::vector<SettingChange> settings_changes(const Options &before, const Options &now)
@@ -86,37 +124,39 @@ std::vector<SettingChange> settings_changes(const Options &before, const Options
 
 std::string merge_settings(const std::string &text, const std::vector<SettingChange> &changes)
 {
-    // The file's lines, each with its own line end.
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at + 1));
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
-    const std::string line_end = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    if (!lines.empty() && lines.back().back() != '\n')
+    std::vector<std::string> lines = split_lines(text);
+    std::string line_end = "\n"; // for added lines: the file's own, from its first line that has one
+    for (const std::string &line : lines)
+        if (!line_end_of(line).empty()) {
+            line_end = line_end_of(line);
+            break;
+        }
+    if (!lines.empty() && line_end_of(lines.back()).empty())
         lines.back() += line_end;
     for (const SettingChange &change : changes) {
+        // The reader takes the first line of the name in any of the section's
+        // headers; a new line goes after the section's last header or entry,
+        // before the blank lines and comments that lead to the next section.
         std::string section;
-        int last_entry = -1, section_end = -1; // lines of the change's section
-        for (int i = 0; i < static_cast<int>(lines.size()); i++) {
+        int first_entry = -1, insert_at = -1;
+        for (int i = 0; i < static_cast<int>(lines.size()) && first_entry < 0; i++) {
             const ParsedLine parsed = parse_line(lines[static_cast<std::size_t>(i)]);
             if (parsed.section)
                 section = parsed.name;
-            if (section != change.section)
+            if (section != change.section || !(parsed.section || parsed.entry))
                 continue;
-            section_end = i + 1;
+            insert_at = i + 1;
             if (parsed.entry && parsed.name == change.name)
-                last_entry = i;
+                first_entry = i;
         }
-        if (last_entry >= 0) {
-            std::string &line = lines[static_cast<std::size_t>(last_entry)];
-            const std::string end = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0 ? "\r\n" : "\n";
-            line = entry_line(change, end);
-        } else if (section_end >= 0) {
-            lines.insert(lines.begin() + section_end, entry_line(change, line_end));
+        if (first_entry >= 0) {
+            std::string &line = lines[static_cast<std::size_t>(first_entry)];
+            line = entry_line(change, line_end_of(line));
+        } else if (insert_at >= 0) {
+            lines.insert(lines.begin() + insert_at, entry_line(change, line_end));
         } else {
-            lines.push_back(line_end);
+            if (!lines.empty() && lines.back() != line_end)
+                lines.push_back(line_end);
             lines.push_back("[" + change.section + "]" + line_end);
             lines.push_back(entry_line(change, line_end));
         }
@@ -133,15 +173,9 @@ bool write_settings(const std::string &path, const Options &before, const Option
     if (changes.empty())
         return true;
     std::string text;
-    switch (read_regular_file(path, LARGEST_SETTINGS_FILE, text)) {
-    case ReadFailure::none:
-        break;
-    case ReadFailure::cannot_open:
-        if (errno == ENOENT)
-            break;
-        [[fallthrough]];
-    default:
-        problem = path + ": cannot read the settings file again: " + std::strerror(errno);
+    const ReadFailure failure = read_regular_file(path, LARGEST_SETTINGS_FILE, text);
+    if (failure != ReadFailure::none && !(failure == ReadFailure::cannot_open && errno == ENOENT)) {
+        problem = path + ": cannot read the settings file again: " + read_problem(failure);
         return false;
     }
     const std::size_t slash = path.find_last_of("/\\");
@@ -151,6 +185,10 @@ bool write_settings(const std::string &path, const Options &before, const Option
         return false;
     }
     if (!write_file_atomically(path, merge_settings(text, changes), error)) {
+        // The writer's words name the file too; the reason is enough here.
+        const std::string named = "cannot write " + path + ": ";
+        if (error.rfind(named, 0) == 0)
+            error.erase(0, named.size());
         problem = path + ": cannot write the settings file: " + error;
         return false;
     }

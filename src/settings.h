@@ -19,7 +19,7 @@ struct SettingChange {
 std::vector<SettingChange> settings_changes(const Options &before, const Options &now);
 
 // text with the changes made: a setting the text has gets its new value on
-// its last line in its section (the one the reader takes); one it lacks is
+// its first line in its section (the one the reader takes); one it lacks is
 // added at the end of its section, and a missing section at the end. Every
 // other line stays as it was, line ends included.
 std::string merge_settings(const std::string &text, const std::vector<SettingChange> &changes);
