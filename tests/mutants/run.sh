@@ -84,7 +84,7 @@ mutant desktop_repeat_kept src/input.cpp 's/        set_keyboard_rate\(0, 0\);/ 
 mutant repeat_from_first_pass src/input.cpp 's/            countdown = delay_; \/\/ from its press/            countdown = 1; \/\/ from its press/' '^PassRepeatTest\.'
 mutant sound_on_unsaid src/strip.cpp 's/if \(was_muted && !muted\)/if (false)/' '^Strip\.'
 mutant remap_not_applied src/menu.cpp 's/    bound\[static_cast<std::size_t>\(action\)\] = value;\n    use_bindings\(in_force\.bindings\);/    bound[static_cast<std::size_t>(action)] = value;/' '^e2e_menu$'
-mutant settings_appended_twice src/settings.cpp 's/        if \(last_entry >= 0\) \{/        if (false) {/' '^SettingsFile\.'
+mutant settings_appended_twice src/settings.cpp 's/        if \(first_entry >= 0\) \{/        if (false) {/' '^SettingsFile\.'
 mutant replay_pause_recorded src/input.cpp 's/            request_pause\(\);\n            continue;/            request_pause();/' '^Input\.'
 # The Tiled tool.
 mutant tiled_bottom_limit_from_top tools/tiled_import.cpp 's/h\.bottom_limit = int_property\(map_, "bottom limit"/h.bottom_limit = int_property(map_, "top limit"/' '^TiledTool\.'
