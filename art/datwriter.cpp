@@ -118,6 +118,19 @@ DatObject sample_object(const std::string &name, int rate, const std::vector<std
     return object;
 }
 
+DatObject sample_object(const std::string &name, int rate, const std::vector<std::int8_t> &samples)
+{
+    DatObject object;
+    object.type = DAT_SAMPLE;
+    object.name = name;
+    put16(object.bytes, 8);
+    put16(object.bytes, rate);
+    put32(object.bytes, static_cast<std::uint32_t>(samples.size()));
+    for (std::int8_t sample : samples)
+        object.bytes.push_back(static_cast<unsigned char>(static_cast<std::uint8_t>(sample) ^ 0x80u));
+    return object;
+}
+
 bool write_datafile(const std::string &path, const std::vector<DatObject> &objects, std::string &error)
 {
     std::vector<unsigned char> out;
@@ -125,11 +138,15 @@ bool write_datafile(const std::string &path, const std::vector<DatObject> &objec
     put32(out, DAT_MAGIC);
     put32(out, static_cast<std::uint32_t>(objects.size()));
     for (const DatObject &object : objects) {
-        if (!object.name.empty()) {
+        std::vector<std::pair<std::uint32_t, std::string>> properties;
+        if (!object.name.empty())
+            properties.emplace_back(DAT_NAME, object.name);
+        properties.insert(properties.end(), object.properties.begin(), object.properties.end());
+        for (const auto &[id, text] : properties) {
             put32(out, DAT_PROPERTY);
-            put32(out, DAT_NAME);
-            put32(out, static_cast<std::uint32_t>(object.name.size()));
-            put_bytes(out, object.name.data(), object.name.size());
+            put32(out, id);
+            put32(out, static_cast<std::uint32_t>(text.size()));
+            put_bytes(out, text.data(), text.size());
         }
         put32(out, object.type);
         put32(out, static_cast<std::uint32_t>(object.bytes.size()));

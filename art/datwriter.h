@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct DatObject {
     std::uint32_t type = 0; // an Allegro DAT_ id
     std::string name;       // stored as the object's NAME property
     std::vector<unsigned char> bytes;
+    // Further properties: a DAT_ID and its text.
+    std::vector<std::pair<std::uint32_t, std::string>> properties;
 };
 
 // One glyph of a font: 8-bit pixels, 0 transparent.
@@ -31,6 +34,9 @@ DatObject palette_object(const std::string &name, const PALETTE palette);
 DatObject font_object(const std::string &name, int first, const std::vector<Glyph> &glyphs, bool mono);
 // A mono 16-bit sound sample played at rate samples a second.
 DatObject sample_object(const std::string &name, int rate, const std::vector<std::int16_t> &samples);
+
+// A mono 8-bit sound sample.
+DatObject sample_object(const std::string &name, int rate, const std::vector<std::int8_t> &samples);
 
 // Returns false (and sets error) when the file cannot be written.
 bool write_datafile(const std::string &path, const std::vector<DatObject> &objects, std::string &error);

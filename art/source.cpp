@@ -4,19 +4,27 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 
 std::vector<SourceLine> read_source(const std::string &path)
 {
     std::ifstream file(path);
     if (!file)
         throw std::runtime_error(path + ": cannot read this art source");
+    return source_lines(file);
+}
+
+std::vector<SourceLine> source_lines(std::istream &file)
+{
     std::vector<SourceLine> lines;
     std::string text;
     for (int number = 1; std::getline(file, text); number++) {
-        const size_t comment = text.find('#');
-        if (comment != std::string::npos)
-            text.erase(comment);
+        // A comment starts at a '#' that starts a word, so a sharp such as
+        // "f#4" is not one.
+        for (size_t at = text.find('#'); at != std::string::npos; at = text.find('#', at + 1))
+            if (at == 0 || text[at - 1] == ' ' || text[at - 1] == '\t') {
+                text.erase(at);
+                break;
+            }
         while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
             text.pop_back();
         if (text.empty())
@@ -24,9 +32,12 @@ std::vector<SourceLine> read_source(const std::string &path)
         SourceLine line;
         line.number = number;
         line.text = text;
-        std::istringstream words(text);
-        for (std::string word; words >> word;)
-            line.words.push_back(word);
+        for (size_t at = text.find_first_not_of(" \t\r"); at != std::string::npos;) {
+            const size_t end = std::min(text.find_first_of(" \t\r", at), text.size());
+            line.words.push_back(text.substr(at, end - at));
+            line.columns.push_back(static_cast<int>(at) + 1);
+            at = text.find_first_not_of(" \t\r", end);
+        }
         lines.push_back(line);
     }
     return lines;
@@ -36,6 +47,14 @@ std::runtime_error source_error(const std::string &path, const SourceLine &line,
                                 const std::string &message)
 {
     return std::runtime_error(path + ":" + std::to_string(line.number) + ": " + message);
+}
+
+std::runtime_error source_error_at(const std::string &path, const SourceLine &line, size_t word,
+                                   const std::string &message)
+{
+    const int column = word < line.columns.size() ? line.columns[word] : 1;
+    return std::runtime_error(path + ":" + std::to_string(line.number) + ":" + std::to_string(column) + ": " +
+                              message);
 }
 
 int whole_number(const std::string &word)

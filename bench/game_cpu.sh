@@ -5,8 +5,10 @@
 # second counted over five seconds (with strace, when it is installed).
 # With --fire the hero fires four shots a second all along; with --sound the
 # game plays its effects into ALSA's file plugin (the null device behind it),
-# from a scratch home, and the size of the recording is reported.
-#   bench/game_cpu.sh [--build DIR] [--screen WxH] [--walk] [--fire] [--sound] [-- GAME OPTIONS]
+# from a scratch home, and the size of the recording is reported; the music
+# plays too, unless --no-music runs a copy of the game from a folder without
+# music.dat.
+#   bench/game_cpu.sh [--build DIR] [--screen WxH] [--walk] [--fire] [--sound] [--no-music] [-- GAME OPTIONS]
 # The screen is 640x480 and the build directory build unless given; with
 # SHOT=FILE.png set, the screen at the end of the CPU reading is saved there.
 set -euo pipefail
@@ -16,6 +18,7 @@ screen=640x480
 walk=
 fire=
 sound=
+music=yes
 while [ $# -gt 0 ]; do
     case $1 in
     --build) build=$2; shift 2 ;;
@@ -23,8 +26,9 @@ while [ $# -gt 0 ]; do
     --walk) walk=yes; shift ;;
     --fire) fire=yes; shift ;;
     --sound) sound=yes; shift ;;
+    --no-music) music=; shift ;;
     --) shift; break ;;
-    *) echo "usage: $0 [--build DIR] [--screen WxH] [--walk] [--fire] [--sound] [-- GAME OPTIONS]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--build DIR] [--screen WxH] [--walk] [--fire] [--sound] [--no-music] [-- GAME OPTIONS]" >&2; exit 2 ;;
     esac
 done
 build=$(cd "$build" && pwd)
@@ -59,7 +63,12 @@ if [ -n "$sound" ]; then
     printf 'pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n' "$work/sound.raw" \
         >"$work/home/.asoundrc"
 fi
-(cd "$work" && HOME="$work/home" exec "$build/tolbrint" "$@" >"$work/out" 2>&1) &
+game=$build/tolbrint
+if [ -z "$music" ]; then
+    cp "$build/tolbrint" "$build/sounds.dat" "$work/"
+    game=$work/tolbrint
+fi
+(cd "$work" && HOME="$work/home" exec "$game" "$@" >"$work/out" 2>&1) &
 game_pid=$!
 for _ in $(seq 100); do
     window=$(xdotool search --name "^tolbrint$" 2>/dev/null | head -1) && [ -n "$window" ] && break

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang in their own build directory and runs
 # them one after the other: fuzz/run.sh [SECONDS] (default 60) gives half of
-# SECONDS to the level loader and half to the datafile check, and SECONDS
-# again to the replay reader. Run one target alone with
-# fuzz/run.sh SECONDS level|datafile|replay.
+# SECONDS to the level loader and half to the datafile check, SECONDS again
+# to the replay reader and half of it to the music's score reader. Run one
+# target alone with fuzz/run.sh SECONDS level|datafile|replay|score.
 # Exits non-zero when a fuzzer finds a crash; the input is saved in the build
 # directory's fuzz-findings/.
 set -euo pipefail
@@ -17,7 +17,7 @@ cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLBRINT_FUZZ=ON -DTOLBRINT_TESTS=OFF -DTOLBRINT_BENCH=OFF
 # The datafile check's seeds: the built datafile and the ones Allegro's dat
 # tool rebuilt from it.
-cmake --build "$build" --target level_fuzz datafile_fuzz replay_fuzz gamedata dat_made -j"$(nproc)"
+cmake --build "$build" --target level_fuzz datafile_fuzz replay_fuzz score_fuzz gamedata dat_made -j"$(nproc)"
 
 findings="$build/fuzz-findings"
 mkdir -p "$findings"
@@ -47,10 +47,12 @@ case $only in
   level) run_target level "$seconds" "$root/fuzz/corpus" ;;
   datafile) run_target datafile "$seconds" "$datafile_seeds" ;;
   replay) run_target replay "$seconds" "$replay_seeds" ;;
+  score) run_target score "$seconds" "$root/sounds/music" ;;
   "")
     run_target level $((seconds / 2)) "$root/fuzz/corpus"
     run_target datafile $((seconds - seconds / 2)) "$datafile_seeds"
     run_target replay "$seconds" "$replay_seeds"
+    run_target score $((seconds / 2)) "$root/sounds/music"
     ;;
-  *) echo "fuzz/run.sh: no fuzz target called $only (level, datafile or replay)" >&2; exit 2 ;;
+  *) echo "fuzz/run.sh: no fuzz target called $only (level, datafile, replay or score)" >&2; exit 2 ;;
 esac

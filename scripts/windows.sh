@@ -107,7 +107,7 @@ name=tolbrint-$version-win64
 stage=$OUT/$name
 rm -rf "$stage" "$OUT/$name.zip"
 mkdir -p "$stage"
-cp "$OUT/tolbrint.exe" "$LINUX_BUILD/tolbrint.dat" "$LINUX_BUILD/sounds.dat" "$stage/"
+cp "$OUT/tolbrint.exe" "$LINUX_BUILD/tolbrint.dat" "$LINUX_BUILD/sounds.dat" "$LINUX_BUILD/music.dat" "$stage/"
 for level in "$SOURCE_DIR"/data/*.dat; do
   cp "$LINUX_BUILD/$(basename "$level")" "$stage/"
 done

@@ -77,18 +77,6 @@ void set_layer_field(Layer &layer, const std::string &path, const SourceLine &li
     throw source_error(path, line, "unknown layer setting '" + key + "'");
 }
 
-Layer read_layer(const std::string &path, const SourceLine &line)
-{
-    if (line.words.size() < 2 || (line.words[1] != "noise" && line.words[1] != "tone"))
-        throw source_error(path, line, "a layer is 'layer noise ...' or 'layer tone ...'");
-    Layer layer;
-    layer.kind = line.words[1] == "noise" ? Layer::Kind::Noise : Layer::Kind::Tone;
-    for (size_t i = 2; i < line.words.size(); i++)
-        set_layer_field(layer, path, line, line.words[i]);
-    if (layer.length_ms <= 0)
-        throw source_error(path, line, "a layer needs a length");
-    return layer;
-}
 
 void check_source(const SoundSource &source)
 {
@@ -118,18 +106,6 @@ private:
     std::uint32_t state_ = 2463534242u;
 };
 
-// First-order filters, applied per layer.
-class OnePole {
-public:
-    OnePole(double cutoff_hz, int rate)
-        : a_(cutoff_hz > 0 ? 1.0 - std::exp(-2.0 * M_PI * cutoff_hz / rate) : 1.0) {}
-    double lowpass(double x) { return low_ += a_ * (x - low_); }
-    double highpass(double x) { return x - lowpass(x); }
-
-private:
-    double a_;
-    double low_ = 0;
-};
 
 double wave_value(Layer::Wave wave, double phase)
 {
@@ -150,6 +126,22 @@ double envelope(const Layer &layer, double t_ms)
     const double to_end = layer.length_ms - t_ms;
     const double release = std::min(1.0, to_end / EDGE_FADE_MS);
     return rise * fall * std::max(0.0, release);
+}
+
+} // namespace
+
+Layer read_layer(const std::string &path, const SourceLine &line, size_t kind_word)
+{
+    const std::string kind = kind_word < line.words.size() ? line.words[kind_word] : "";
+    if (kind != "noise" && kind != "tone")
+        throw source_error(path, line, "a layer is '" + line.words[0] + " noise ...' or '" + line.words[0] + " tone ...'");
+    Layer layer;
+    layer.kind = kind == "noise" ? Layer::Kind::Noise : Layer::Kind::Tone;
+    for (size_t i = kind_word + 1; i < line.words.size(); i++)
+        set_layer_field(layer, path, line, line.words[i]);
+    if (layer.length_ms <= 0)
+        throw source_error(path, line, "a layer needs a length");
+    return layer;
 }
 
 void add_layer(std::vector<double> &mix, const Layer &layer, int rate, int first, int last)
@@ -177,8 +169,6 @@ void add_layer(std::vector<double> &mix, const Layer &layer, int rate, int first
         mix[static_cast<size_t>(begin + i)] += x * envelope(layer, t_ms) * layer.gain;
     }
 }
-
-} // namespace
 
 int SoundSource::length_samples() const { return static_cast<int>(std::lround(length_ms * rate / 1000.0)); }
 int SoundSource::lead_samples() const { return static_cast<int>(std::lround(lead_ms * rate / 1000.0)); }
@@ -208,7 +198,7 @@ SoundSource read_sound_source(const std::string &path)
         else if (what == "tail")
             source.tail_ms = positive(path, line, value());
         else if (what == "layer")
-            source.layers.push_back(read_layer(path, line));
+            source.layers.push_back(read_layer(path, line, 1));
         else
             throw source_error(path, line, "unknown setting '" + what + "'");
     }

@@ -5,6 +5,7 @@
 #ifndef SYNTH_H
 #define SYNTH_H
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +46,27 @@ SoundSource read_sound_source(const std::string &path);
 
 // Every source of a directory (its *.txt files), in name order.
 std::vector<SoundSource> read_sound_sources(const std::string &dir);
+
+// A first-order filter.
+class OnePole {
+public:
+    OnePole(double cutoff_hz, int rate)
+        : a_(cutoff_hz > 0 ? 1.0 - std::exp(-2.0 * M_PI * cutoff_hz / rate) : 1.0) {}
+    double lowpass(double x) { return low_ += a_ * (x - low_); }
+    double highpass(double x) { return x - lowpass(x); }
+
+private:
+    double a_;
+    double low_ = 0;
+};
+
+struct SourceLine;
+
+// A layer written as "WORD ... noise|tone key=value ...", its kind at kind_word.
+Layer read_layer(const std::string &path, const SourceLine &line, size_t kind_word);
+
+// Adds a layer to mix, its time 0 at sample first, nothing at or past last.
+void add_layer(std::vector<double> &mix, const Layer &layer, int rate, int first, int last);
 
 // The sample as signed 16-bit values.
 std::vector<std::int16_t> render_sound(const SoundSource &source);

@@ -6,6 +6,7 @@
 #include "display.h"
 #include "input.h"
 #include "replay.h"
+#include "music.h"
 #include "sound.h"
 
 namespace {
@@ -48,6 +49,7 @@ void twinkle_star()
 
 void intro()
 {
+    play_title_music();
     slide_in_title(bitmap_entry(38));
     if (close_requested())
         return;

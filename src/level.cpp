@@ -293,6 +293,7 @@ void read_background(Level &level, LevelReader &in, const Token &name, Role role
         if (name.text != background.name)
             continue;
         level.background = bitmap_entry(background.entry);
+        level.background_name = name.text;
         if (data1 && !level.background)
             in.fail(name, "a background that the graphics datafile holds", role);
         return;

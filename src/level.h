@@ -87,6 +87,7 @@ public:
     int header_value_1 = 0;
     int header_value_2 = 0;
     BITMAP *background = nullptr; // borrowed from the datafile
+    std::string background_name;  // as the header names it, such as "DUNE1"
     bool scroll_x_enabled = false;
     bool scroll_y_enabled = false;
     bool flag_3 = false;

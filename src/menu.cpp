@@ -11,6 +11,7 @@
 #include "input.h"
 #include "replay.h"
 #include "settings.h"
+#include "music.h"
 #include "sound.h"
 #include "strip.h"
 #include "tolbrint.h"
@@ -70,9 +71,17 @@ void change_fullscreen(int)
 
 void change_volume(int step)
 {
-    in_force.volume = std::clamp(in_force.volume + step * VOLUME_STEP, 0, MAX_VOLUME);
-    set_effects_volume(in_force.volume);
+    in_force.effects_volume = std::clamp(in_force.effects_volume + step * VOLUME_STEP, 0, MAX_VOLUME);
+    set_effects_volume(in_force.effects_volume);
     sound_tent(); // to hear what it is now
+}
+
+// The music, paused with the game, plays while its volume is changed.
+void change_music_volume(int step)
+{
+    in_force.music_volume = std::clamp(in_force.music_volume + step * VOLUME_STEP, 0, MAX_VOLUME);
+    set_music_volume(in_force.music_volume);
+    pause_music(false);
 }
 
 void change_pause_in_background(int)
@@ -93,7 +102,8 @@ void apply_all()
     use_bindings(in_force.bindings);
     apply_repeat();
     set_pause_in_background(in_force.pause_in_background);
-    set_effects_volume(in_force.volume);
+    set_effects_volume(in_force.effects_volume);
+    set_music_volume(in_force.music_volume);
     if (in_force.scale > 0)
         set_window_scale(in_force.scale);
     if (in_force.fullscreen != is_fullscreen())
@@ -106,7 +116,8 @@ void restore_defaults(int)
     in_force.scale = defaults.scale;
     in_force.fullscreen = defaults.fullscreen;
     in_force.pause_in_background = defaults.pause_in_background;
-    in_force.volume = defaults.volume;
+    in_force.effects_volume = defaults.effects_volume;
+    in_force.music_volume = defaults.music_volume;
     in_force.key_repeat = defaults.key_repeat;
     in_force.bindings = defaults.bindings;
     apply_all();
@@ -131,7 +142,8 @@ std::vector<Row> settings_rows()
         {"Scale", [] { return std::to_string(in_force.scale > 0 ? in_force.scale : window_scale_setting()); },
          change_scale},
         {"Fullscreen", [] { return yes_no(is_fullscreen()); }, change_fullscreen},
-        {"Effects volume", [] { return std::to_string(in_force.volume); }, change_volume},
+        {"Music volume", [] { return std::to_string(in_force.music_volume); }, change_music_volume},
+        {"Effects volume", [] { return std::to_string(in_force.effects_volume); }, change_volume},
         {"Mute", [] { return yes_no(sound_muted()); }, [](int) { toggle_mute(); }},
         {"Pause in background", [] { return yes_no(in_force.pause_in_background); }, change_pause_in_background},
         {"Repeat delay", [] { return std::to_string(in_force.key_repeat.delay_ms) + " ms"; },

@@ -102,7 +102,7 @@ const OptionRow option_table[] = {
      [](Options &o, const char *) { o.save_settings = false; return std::string(); }},
     {"print-config", 0, nullptr, "print the settings in force in the settings file's format and exit",
      [](Options &o, const char *) { o.action = Options::Action::PrintConfig; return std::string(); }},
-    {"mute", 0, nullptr, "start with the sound effects off (M switches them)",
+    {"mute", 0, nullptr, "start with the sound off, music and effects (M switches it)",
      [](Options &o, const char *) { o.muted = true; return std::string(); }},
     {"record", 0, "FILE", "write the run's replay to FILE as well as to the last-run file",
      [](Options &o, const char *file) { o.record = file; return std::string(); }},
@@ -338,7 +338,7 @@ const Setting settings_table[] = {
     {"keys", "fullscreen", SettingKind::key, 0, KEY(fullscreen), "Switch between window and fullscreen."},
     {"keys", "quit", SettingKind::key, 0, KEY(quit), "Quit."},
     {"keys", "reload", SettingKind::key, 0, KEY(reload), "Read the level file again, keeping the hero's place."},
-    {"keys", "mute", SettingKind::key, 0, KEY(mute), "Sound effects off and on, at any moment."},
+    {"keys", "mute", SettingKind::key, 0, KEY(mute), "Sound (music and effects) off and on, at any moment."},
     {"joystick", "enabled", SettingKind::flag, 0, FLAG(gamepad),
      "Play with a gamepad when one is plugged in; its stick and d-pad walk and give up."},
     {"joystick", "joystick_device", SettingKind::text, 0, TEXT(joystick_device),
@@ -354,8 +354,10 @@ const Setting settings_table[] = {
      "Gamepad button that switches fullscreen."},
     {"joystick", "quit", SettingKind::button, 0, BUTTON(quit), "Gamepad button that quits (Back or Select)."},
     {"joystick", "reload", SettingKind::button, 0, BUTTON(reload), "Gamepad button that reads the level file again."},
-    {"joystick", "mute", SettingKind::button, 0, BUTTON(mute), "Gamepad button that switches the sound effects off and on."},
-    {"sound", "volume", SettingKind::number, MAX_VOLUME, NUMBER(volume), "Sound volume, 0 (silent) to 255."},
+    {"joystick", "mute", SettingKind::button, 0, BUTTON(mute), "Gamepad button that switches the sound off and on."},
+    {"sound", "effects_volume", SettingKind::number, MAX_VOLUME, NUMBER(effects_volume),
+     "Sound effects' volume, 0 (silent) to 255; older files call it volume."},
+    {"sound", "music_volume", SettingKind::number, MAX_VOLUME, NUMBER(music_volume), "Music volume, 0 (silent) to 255."},
 };
 
 #undef FLAG
@@ -457,12 +459,38 @@ std::string apply_value(const Setting &setting, const std::string &value, Option
     return "";
 }
 
+// Settings that older files wrote under another name, read when the file
+// lacks the new one.
+const struct {
+    const char *section;
+    const char *old_name;
+    const char *name;
+} renamed_settings[] = {{"sound", "volume", "effects_volume"}};
+
+// The setting of that name, or of that older name, or null.
 const Setting *find_setting(const std::string &section, const std::string &name)
 {
+    std::string wanted = lower(name);
+    for (const auto &renamed : renamed_settings)
+        if (lower(section) == renamed.section && wanted == renamed.old_name)
+            wanted = renamed.name;
     for (const Setting &setting : settings_table)
-        if (lower(section) == setting.section && lower(name) == setting.name)
+        if (lower(section) == setting.section && wanted == setting.name)
             return &setting;
     return nullptr;
+}
+
+// The setting's value in the file, under its older name if need be (which
+// is then the name the warnings give); null when the file has neither.
+const char *setting_value(Setting &setting)
+{
+    const char *raw = get_config_string(setting.section, setting.name, nullptr);
+    for (const auto &renamed : renamed_settings)
+        if (!raw && std::string(setting.section) == renamed.section && std::string(setting.name) == renamed.name) {
+            raw = get_config_string(setting.section, renamed.old_name, nullptr);
+            setting.name = renamed.old_name;
+        }
+    return raw;
 }
 
 // Reads the whole file; "" or why it cannot be read.
@@ -601,8 +629,8 @@ void apply_settings(Options &options, Warnings &warnings)
 {
     const Options defaults = options;
     Written keys_written, buttons_written;
-    for (const Setting &setting : settings_table) {
-        const char *raw = get_config_string(setting.section, setting.name, nullptr);
+    for (Setting setting : settings_table) {
+        const char *raw = setting_value(setting);
         if (!raw)
             continue;
         const std::string value = raw;

@@ -11,6 +11,7 @@
 #include "input.h"
 
 constexpr int MAX_VOLUME = 255;
+constexpr int DEFAULT_MUSIC_VOLUME = 160;
 
 // What the player asked for. Fields start at the game's defaults; a settings
 // file may change them before the command line is read, and the command line
@@ -34,7 +35,8 @@ struct Options {
     KeyRepeat key_repeat;                   // how held keys and buttons repeat
     bool gamepad = true;                    // play with a gamepad when one is plugged in
     std::string joystick_device;            // the gamepad's device; "" lets the library look
-    int volume = MAX_VOLUME;                // sound volume, 0 to MAX_VOLUME
+    int effects_volume = MAX_VOLUME;        // the sound effects' volume, 0 to MAX_VOLUME
+    int music_volume = DEFAULT_MUSIC_VOLUME; // the music's, 0 to MAX_VOLUME
     bool muted = false;                     // start with the sound effects off (M switches)
 
     std::string record;       // --record: write the run's replay here too

@@ -34,6 +34,7 @@ constexpr int PAN_CENTRE = 128;
 constexpr int PAN_SPREAD = 96;
 constexpr int FADE_DISTANCE = 160;
 constexpr int FULL_VOLUME = 255;
+constexpr int MUSIC_VOICES = 2;
 
 // Each sample's loudest level from every block on to its end, so that a
 // voice half way through a fading sound leaves room for others.
@@ -62,6 +63,7 @@ struct SoundSystem {
 
 SoundSystem sound;
 SoundObserver observer = nullptr;
+MuteListener mute_listener = nullptr;
 
 void say_silent(const std::string &why)
 {
@@ -240,7 +242,7 @@ int VoicePlan::place(Effect effect, double level, double &gain)
     slots_[chosen].playing = false;
     // Room in the mix: lesser or equal effects give way, oldest first.
     const int priority = rule_of(effect).priority;
-    while (playing_level() + level > MIX_CEILING) {
+    while (playing_level() + level > ceiling()) {
         int oldest = -1;
         for (std::size_t i = 0; i < slots_.size(); i++) {
             const Slot &slot = slots_[i];
@@ -252,7 +254,7 @@ int VoicePlan::place(Effect effect, double level, double &gain)
             break;
         slots_[oldest].playing = false;
     }
-    const double room = MIX_CEILING - playing_level();
+    const double room = ceiling() - playing_level();
     if (level > room)
         gain = room > 0 ? room / level : 0.0;
     Slot &slot = slots_[chosen];
@@ -270,7 +272,8 @@ void start_sound(const SoundSettings &settings)
     sound.muted = settings.muted;
     sound.volume = std::clamp(settings.volume, 0, FULL_VOLUME);
     quieten_sound_library();
-    reserve_voices(static_cast<int>(sound.plan.slots().size()), 0);
+    // The effects' voices and the music's two.
+    reserve_voices(static_cast<int>(sound.plan.slots().size()) + MUSIC_VOICES, 0);
     // One voice panned fully to a side reaches full scale; the plan keeps
     // the sum of all voices under it.
     set_volume_per_voice(1);
@@ -304,9 +307,17 @@ bool sound_muted() { return sound.muted; }
 
 void set_effects_volume(int volume) { sound.volume = std::clamp(volume, 0, FULL_VOLUME); }
 
+bool sound_device_ready() { return sound.device; }
+
+void set_mute_listener(MuteListener listener) { mute_listener = listener; }
+
+void reserve_mix(double level) { sound.plan.reserve(level); }
+
 void toggle_mute()
 {
     sound.muted = !sound.muted;
+    if (mute_listener)
+        mute_listener(sound.muted);
     if (!sound.muted || !sound.device)
         return;
     for (std::size_t i = 0; i < sound.voices.size(); i++)

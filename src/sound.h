@@ -27,6 +27,13 @@ void stop_sound();
 bool sound_audible();
 void toggle_mute();
 bool sound_muted();
+// True once a sound device is working, muted or not.
+bool sound_device_ready();
+// Someone told of every switch of the mute; null for none.
+using MuteListener = void (*)(bool muted);
+void set_mute_listener(MuteListener listener);
+// The share of full scale the music can reach, which the effects leave to it.
+void reserve_mix(double level);
 // The player's volume, 0..255, from the next sound on.
 void set_effects_volume(int volume);
 
@@ -75,6 +82,9 @@ public:
     static int voice_limit(Effect effect);
     // The share of full scale that all voices together stay under.
     static constexpr double MIX_CEILING = 0.97;
+    // The share of it held back for the music.
+    void reserve(double level) { reserved_ = level; }
+    double ceiling() const { return MIX_CEILING - reserved_; }
 
     // Chooses the slot for a new sound of the given loudest level. Slots to
     // be silenced are set not playing; returns the slot and, in gain, the
@@ -87,6 +97,7 @@ public:
 private:
     std::vector<Slot> slots_;
     unsigned long long serial_ = 0;
+    double reserved_ = 0;
 };
 
 #endif

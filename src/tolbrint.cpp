@@ -20,6 +20,7 @@
 #include "pack.h"
 #include "replay.h"
 #include "sidefiles.h"
+#include "music.h"
 #include "sound.h"
 #include "strip.h"
 #include "zarn.h"
@@ -251,6 +252,7 @@ bool pause_wanted()
 void stay_paused()
 {
     paused = true;
+    pause_music(true);
     show_strip_text("PAUSED");
     present();
     while (pause_wanted() && !QUIT && !close_requested()) {
@@ -267,6 +269,7 @@ void stay_paused()
     clear_pause_request();
     strip_show();
     present();
+    pause_music(false);
     paused = false;
 }
 
@@ -276,8 +279,10 @@ void open_menu()
 {
     clear_pause_request();
     paused = true;
+    pause_music(true);
     if (run_menu())
         QUIT = true;
+    pause_music(false);
     paused = false;
 }
 
@@ -458,6 +463,7 @@ void leave_level(Level &level, Zarn &zarn)
     tally_level(name, passes);
     fade(false);
     start_next_level(level, zarn, *next);
+    play_level_music(level.background_name);
     set_level_file(source.level.name);
     level_start_pass = passes_run() + 1;
     strip_for_a_while(level_title(level_name(level)), LEVEL_TITLE_PASSES);
@@ -679,6 +685,7 @@ bool play_run(PlayMode mode, const Replay *played, const Replay &start, bool key
         strip_for_a_while(keys_line(), KEYS_PASSES);
     set_game_palette(static_cast<RGB *>(data1[100].dat));
     seed_game_random(start.seed);
+    play_level_music(level.background_name);
     begin_level(level, zarn);
     finish_run(level, zarn);
     return ending_reached;
@@ -725,6 +732,7 @@ bool show_ending_until_a_key()
 {
     draw_ending(run_tally());
     present();
+    play_ending_music();
     const std::optional<Action> action = wait_for_new_action();
     return action && *action != Action::quit;
 }
@@ -889,8 +897,9 @@ int game_main(int argc, char **argv)
     install_int(game_timer, 30);
     SoundSettings sound_settings;
     sound_settings.muted = options.muted;
-    sound_settings.volume = options.volume;
+    sound_settings.volume = options.effects_volume;
     start_sound(sound_settings);
+    start_music(options.music_volume);
 
     write_frame_hashes_to(options.frame_hashes);
     const PlayMode mode = !options.timedemo.empty() ? PlayMode::timedemo : replaying ? PlayMode::playback : PlayMode::live;
@@ -908,6 +917,7 @@ int game_main(int argc, char **argv)
                               replaying ? played : first ? first_run : new_run(options, datafile_checksum), title);
         } catch (const LevelError &error) {
             remove_int(game_timer);
+            stop_music();
             stop_sound();
             set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
             report_failure(error.what());
@@ -916,6 +926,7 @@ int game_main(int argc, char **argv)
             // Whatever broke, the run that led to it is kept for the bug report.
             keep_run(options);
             remove_int(game_timer);
+            stop_music();
             stop_sound();
             set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
             report_failure(std::string("the game stopped: ") + error.what());
@@ -943,6 +954,7 @@ int game_main(int argc, char **argv)
     }
     write_frame_hashes_to("");
     remove_int(game_timer);
+    stop_music();
     stop_sound();
     return 0;
 }

@@ -159,11 +159,11 @@ TEST(Options, MuteStartsSilentWhateverTheVolume)
 {
     EXPECT_FALSE(parse({}).options.muted);
     Options from_settings;
-    from_settings.volume = 80;
+    from_settings.effects_volume = 80;
     const Parsed parsed = parse({"--mute"}, from_settings);
     EXPECT_TRUE(parsed.result.play);
     EXPECT_TRUE(parsed.options.muted);
-    EXPECT_EQ(parsed.options.volume, 80) << "M brings the sound back at the file's volume";
+    EXPECT_EQ(parsed.options.effects_volume, 80) << "M brings the sound back at the file's volume";
     expect_usage_error(parse({"--mute=1"}), "option '--mute' takes no value");
     EXPECT_NE(usage_text().find("    --mute"), std::string::npos);
 }
@@ -238,7 +238,7 @@ TEST_F(Settings, AGoodFileSetsEverySection)
     EXPECT_EQ(options.bindings.buttons[index_of(Action::jump)], 0);
     EXPECT_EQ(options.bindings.keys[index_of(Action::mute)], KEY_N);
     EXPECT_EQ(options.bindings.buttons[index_of(Action::mute)], 4);
-    EXPECT_EQ(options.volume, 0);
+    EXPECT_EQ(options.effects_volume, 0);
     // The joystick driver finds its device in the same configuration.
     EXPECT_STREQ(get_config_string("joystick", "joystick_device", ""), "/tmp/pad");
 }
@@ -349,7 +349,8 @@ TEST_F(Settings, PrintedSettingsReadBackUnchanged)
     changed.bindings.buttons[index_of(Action::up)] = 3;
     changed.gamepad = false;
     changed.joystick_device = "/dev/input/js1";
-    changed.volume = 100;
+    changed.effects_volume = 100;
+    changed.music_volume = 0;
     for (const Options &printed : {Options(), changed}) {
         const std::string text = settings_text(printed);
         const Options options = read(text);
@@ -358,7 +359,8 @@ TEST_F(Settings, PrintedSettingsReadBackUnchanged)
     }
     const std::string text = settings_text(changed);
     for (const char *line : {"scale = 4\n", "jump = SPACE\n", "fire = F\n", "enabled = no\n",
-                             "up = 3\n", "joystick_device = /dev/input/js1\n", "volume = 100\n"})
+                             "up = 3\n", "joystick_device = /dev/input/js1\n", "effects_volume = 100\n",
+                             "music_volume = 0\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 

@@ -229,10 +229,13 @@ TEST_F(SoundTest, ARobotOnTheRightZapsFromTheRightAndExplodesThreeTimes)
     EXPECT_EQ(heard()[0].volume, 0) << "a robot far away is not heard";
 }
 
-// The plan with every voice playing until it is replaced: the harshest case.
+// The plan with every voice playing until it is replaced: the harshest case,
+// with the music's share held back.
 TEST_F(SoundTest, RapidFireKeepsToItsVoicesAndTheMixStaysBelowFullScale)
 {
     VoicePlan plan;
+    const double music = 0.3;
+    plan.reserve(music);
     std::mt19937 random(7);
     const double loudest[EFFECT_COUNT] = {0.42, 0.40, 0.34, 0.36, 0.72, 0.42, 0.6};
     for (int event = 0; event < 2000; event++) {
@@ -244,7 +247,7 @@ TEST_F(SoundTest, RapidFireKeepsToItsVoicesAndTheMixStaysBelowFullScale)
         for (const VoicePlan::Slot &s : plan.slots())
             playing_of_effect += s.playing && s.effect == effect;
         ASSERT_LE(playing_of_effect, VoicePlan::voice_limit(effect));
-        ASSERT_LE(plan.playing_level(), VoicePlan::MIX_CEILING + 1e-9) << "event " << event;
+        ASSERT_LE(plan.playing_level() + music, VoicePlan::MIX_CEILING + 1e-9) << "event " << event;
         if (slot >= 0) {
             ASSERT_EQ(plan.slots()[static_cast<size_t>(slot)].effect, effect);
         }

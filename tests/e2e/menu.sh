@@ -31,8 +31,10 @@ wait_for_screen 10 "the menu over the dimmed picture" menu menu_shown
 # Settings, then Right on Scale: the window doubles at once.
 menu_keys Down Return Right
 wait_until 10 "the window at scale 2" window_is 640x480
-# Down to Keys, down to Jump, Return, SPACE; then back out and play on.
-menu_keys Down Down Down Down Down Down Down Return Down Down Down Return
+# Down to Music volume, Left: one step quieter. Down to Keys, down to Jump,
+# Return, SPACE; then back out and play on.
+menu_keys Down Down Left
+menu_keys Down Down Down Down Down Down Return Down Down Down Return
 sleep 0.3
 key space
 menu_keys Escape Escape Escape
@@ -52,10 +54,11 @@ quit_game "the first run"
 
 grep -qx "# my own settings, kept" "$SETTINGS_FILE" && grep -qx "# and a note of my own" "$SETTINGS_FILE" ||
     fail "the player's lines were not kept: $(cat "$SETTINGS_FILE")"
-grep -qx "scale = 2" "$SETTINGS_FILE" && grep -qx "jump = SPACE" "$SETTINGS_FILE" ||
-    fail "the settings file does not hold the new scale and jump key: $(cat "$SETTINGS_FILE")"
-! grep -q "^fire\|^volume" "$SETTINGS_FILE" || fail "settings that did not change were written: $(cat "$SETTINGS_FILE")"
-echo "ok: the menu changed the scale and the jump key, and saved them"
+grep -qx "scale = 2" "$SETTINGS_FILE" && grep -qx "jump = SPACE" "$SETTINGS_FILE" &&
+    grep -qx "music_volume = 145" "$SETTINGS_FILE" ||
+    fail "the settings file does not hold the new scale, jump key and music volume: $(cat "$SETTINGS_FILE")"
+! grep -q "^fire\|^volume\|^effects_volume" "$SETTINGS_FILE" || fail "settings that did not change were written: $(cat "$SETTINGS_FILE")"
+echo "ok: the menu changed the scale, the music volume and the jump key, and saved them"
 
 # A new start: scale 2, and SPACE jumps.
 start_game --skip-intro
@@ -76,7 +79,7 @@ wait_for_still 20 "the hero to stand still" third
 key p
 wait_for_screen 10 "the menu" menu3 menu_shown
 # Settings, down to Pause in background, Return: a change to save.
-menu_keys Down Return Down Down Down Down Return Escape Escape
+menu_keys Down Return Down Down Down Down Down Return Escape Escape
 wait_for_screen 10 "the strip's line about the settings" unsaved strip_text_shown
 expect_running "the game, after its settings could not be saved,"
 quit_game "the third run"

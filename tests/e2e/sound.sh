@@ -15,6 +15,11 @@ pcm.!default {
 }
 ASOUNDRC
 
+# The effects alone: the music, which has a test of its own, is turned
+# down to nothing, so that standing still is silent.
+mkdir -p "$(dirname "$SETTINGS_FILE")"
+printf '[sound]\nmusic_volume = 0\n' >"$SETTINGS_FILE"
+
 # Frames recorded so far (16-bit stereo).
 frames() { echo $(($(stat -c %s "$RECORDING" 2>/dev/null || echo 0) / 4)); }
 

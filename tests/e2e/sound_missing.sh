@@ -1,6 +1,6 @@
-# Sound the game cannot have: no usable device, or a broken sounds.dat. Either
-# way it says so in one line on stderr, with no message box, plays silently
-# and ends with exit code 0.
+# Sound the game cannot have: no usable device, or a broken sounds.dat or
+# music.dat. Either way it says so in one line on stderr, with no message
+# box, plays on without it and ends with exit code 0.
 source "$(dirname "$0")/lib/common.bash" "$@"
 
 play_silently() {
@@ -32,4 +32,9 @@ play_silently "no device" "no sound device"
 printf 'pcm.!default { type null }\n' >"$HOME/.asoundrc"
 head -c 5000 "$BUILD_DIR/sounds.dat" >"$WORK/sounds.dat"
 play_silently "truncated sounds.dat" "sounds.dat: not a readable Allegro datafile"
+
+# The effects, and a music.dat cut short: the game plays without music.
+cp "$BUILD_DIR/sounds.dat" "$WORK/"
+head -c 5000 "$BUILD_DIR/music.dat" >"$WORK/music.dat"
+play_silently "truncated music.dat" "music.dat: not a readable Allegro datafile; playing without music"
 echo PASS

@@ -86,6 +86,13 @@ mutant sound_on_unsaid src/strip.cpp 's/if \(was_muted && !muted\)/if (false)/' 
 mutant remap_not_applied src/menu.cpp 's/    bound\[static_cast<std::size_t>\(action\)\] = value;\n    use_bindings\(in_force\.bindings\);/    bound[static_cast<std::size_t>(action)] = value;/' '^e2e_menu$'
 mutant settings_appended_twice src/settings.cpp 's/        if \(first_entry >= 0\) \{/        if (false) {/' '^SettingsFile\.'
 mutant replay_pause_recorded src/input.cpp 's/            request_pause\(\);\n            continue;/            request_pause();/' '^Input\.'
+# The music.
+mutant music_loop_point_ignored src/music.cpp 's/        sample->loop_start = static_cast<unsigned long>\(start\);/        ;/' '^e2e_music$'
+mutant music_tail_not_carried sounds/score.cpp 's/            mix\[static_cast<size_t>\(piece\.loop_start \+ \(i - length\) % body\)\] \+= mix\[static_cast<size_t>\(i\)\];/            ;/' '^Scores\.|^e2e_music$'
+mutant music_over_the_effects src/sound.h 's/return MIX_CEILING - reserved_;/return MIX_CEILING;/' '^SoundTest\.'
+mutant music_not_muted src/sound.cpp 's/    if \(mute_listener\)\n        mute_listener\(sound\.muted\);\n//' '^e2e_music$'
+mutant old_volume_setting_ignored src/options.cpp 's/\{\{"sound", "volume", "effects_volume"\}\}/{{"sound", "no such", "effects_volume"}}/' '^Settings\.'
+mutant score_bar_line_unchecked sounds/score.cpp 's/if \(pattern\.length % bar_ticks\(\) != 0\)/if (false)/' '^Scores\.'
 # The Tiled tool.
 mutant tiled_bottom_limit_from_top tools/tiled_import.cpp 's/h\.bottom_limit = int_property\(map_, "bottom limit"/h.bottom_limit = int_property(map_, "top limit"/' '^TiledTool\.'
 # The datafile's newer checks.

@@ -9,7 +9,7 @@ dpkg-deb -c "$deb" >"$SCRATCH/contents" || fail "dpkg-deb -c cannot read $deb"
 awk '{print $6}' "$SCRATCH/contents" | sed 's|^\./|/|; s|/$||' >"$SCRATCH/paths"
 for path in \
     /usr/games/tolbrint /usr/bin/tolbrint-check /usr/bin/tolbrint-map \
-    /usr/share/games/tolbrint/tolbrint.dat /usr/share/games/tolbrint/sounds.dat \
+    /usr/share/games/tolbrint/tolbrint.dat /usr/share/games/tolbrint/sounds.dat /usr/share/games/tolbrint/music.dat \
     /usr/share/games/tolbrint/level1.dat /usr/share/games/tolbrint/level2.dat /usr/share/games/tolbrint/level3.dat \
     /usr/share/man/man6/tolbrint.6.gz /usr/share/man/man1/tolbrint-check.1.gz \
     /usr/share/man/man1/tolbrint-map.1.gz /usr/bin/tolbrint-tiled /usr/share/man/man1/tolbrint-tiled.1.gz \

@@ -49,7 +49,7 @@ rm -f "$WINDOWS_SETTINGS"
 
 # The zip's files, as a player unpacks them, right in the scratch directory.
 unzip -q -j "$ZIP" -d "$WORK" || fail "cannot unpack $ZIP"
-for file in tolbrint.exe tolbrint.dat sounds.dat level1.dat level2.dat level3.dat; do
+for file in tolbrint.exe tolbrint.dat sounds.dat music.dat level1.dat level2.dat level3.dat; do
     [ -f "$WORK/$file" ] || fail "no $file in $ZIP"
 done
 
