@@ -569,10 +569,12 @@ long long ring_samples(const Score &score)
     return static_cast<long long>(longest * score.rate / 1000.0) + 2;
 }
 
-void add_pattern(std::vector<double> &mix, const Score &score, const Pattern &pattern, long long start_tick)
+// The pattern from start_tick on, moved on by shift samples.
+void add_pattern(std::vector<double> &mix, const Score &score, const Pattern &pattern, long long start_tick,
+                 long long shift)
 {
     for (const ScoreNote &note : pattern.notes) {
-        const long long first = score.sample_at(start_tick + note.tick);
+        const long long first = score.sample_at(start_tick + note.tick) + shift;
         const double gain = static_cast<double>(note.velocity) / MAX_VELOCITY;
         if (pattern.drums) {
             for (int d : note.sounds)
@@ -584,7 +586,8 @@ void add_pattern(std::vector<double> &mix, const Score &score, const Pattern &pa
         }
         const Instrument &instrument = score.instruments[static_cast<size_t>(pattern.instrument)];
         const double length_ms =
-            static_cast<double>(score.sample_at(start_tick + note.tick + note.length) - first) * 1000.0 / score.rate;
+            static_cast<double>(score.sample_at(start_tick + note.tick + note.length) + shift - first) * 1000.0 /
+            score.rate;
         for (int midi : note.sounds)
             add_note(mix, instrument, midi, gain * instrument.gain, first, length_ms, score.rate);
     }
@@ -652,36 +655,59 @@ std::vector<Score> read_scores(const std::string &dir)
     return scores;
 }
 
-RenderedPiece render_score(const Score &score)
+// Plays the steps from first on, from tick on, moved on by shift samples,
+// into mix.
+void add_steps(std::vector<double> &mix, const Score &score, std::size_t first, long long tick, long long shift)
 {
-    const long long length = score.sample_at(score.total_ticks());
-    std::vector<double> mix(static_cast<size_t>(length + ring_samples(score)), 0.0);
-    long long tick = 0;
-    for (const Step &step : score.steps)
+    for (std::size_t s = first; s < score.steps.size(); s++) {
+        const Step &step = score.steps[s];
         for (int r = 0; r < step.repeats; r++, tick += step.length)
             for (int p : step.patterns) {
                 const Pattern &pattern = score.patterns[static_cast<size_t>(p)];
                 for (long long at = 0; at < step.length; at += pattern.length)
-                    add_pattern(mix, score, pattern, tick + at);
+                    add_pattern(mix, score, pattern, tick + at, shift);
             }
-
-    RenderedPiece piece;
-    if (score.loops()) {
-        // What rings on past the end is heard again from the loop's start.
-        piece.loop_start = static_cast<int>(score.sample_at(score.loop_tick()));
-        const long long body = length - piece.loop_start;
-        for (long long i = length; i < static_cast<long long>(mix.size()); i++)
-            mix[static_cast<size_t>(piece.loop_start + (i - length) % body)] += mix[static_cast<size_t>(i)];
-        mix.resize(static_cast<size_t>(length));
-    } else {
-        while (!mix.empty() && std::fabs(mix.back()) < 1e-6)
-            mix.pop_back();
     }
+}
 
+RenderedPiece render_score(const Score &score)
+{
+    const long long length = score.sample_at(score.total_ticks());
+    const long long ring = ring_samples(score);
+    RenderedPiece piece;
+    std::vector<double> mix;
+    if (score.loops()) {
+        // The loop is played on past the end for as long as a sound can
+        // ring, and the loop point moved on by as much: from there on every
+        // sample is what the same moment of the loop's next time through
+        // holds, the tails of the time before included, so the wrap joins
+        // exactly, and the first time into the loop has no tails it should
+        // not have.
+        // Each time through starts a whole number of samples after the
+        // last, so that every time is the same to the sample.
+        mix.assign(static_cast<size_t>(length + 2 * ring), 0.0);
+        add_steps(mix, score, 0, 0, 0);
+        const long long loop_sample = score.sample_at(score.loop_tick());
+        for (long long shift = length - loop_sample; loop_sample + shift < length + ring; shift += length - loop_sample)
+            add_steps(mix, score, static_cast<std::size_t>(score.loop_step), score.loop_tick(), shift);
+        mix.resize(static_cast<size_t>(length + ring));
+        piece.loop_start = static_cast<int>(loop_sample + ring);
+    } else {
+        mix.assign(static_cast<size_t>(length + ring), 0.0);
+        add_steps(mix, score, 0, 0, 0);
+    }
     double loudest = 0;
     for (double x : mix)
         loudest = std::max(loudest, std::fabs(x));
     const double scale = loudest > 0 ? score.peak * EIGHT_BIT_SCALE / loudest : 0;
+    // A piece played once rings out until it falls below the last 8-bit step.
+    if (!score.loops()) {
+        while (mix.size() > 1 && std::fabs(mix.back()) * scale < 0.5)
+            mix.pop_back();
+        const std::size_t fade = std::min(mix.size(), static_cast<std::size_t>(score.rate * FINAL_FADE_MS / 1000));
+        for (std::size_t i = 0; i < fade; i++)
+            mix[mix.size() - 1 - i] *= static_cast<double>(i) / fade;
+    }
     Dither dither;
     piece.samples.reserve(mix.size());
     for (double x : mix) {

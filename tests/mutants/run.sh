@@ -88,7 +88,8 @@ mutant settings_appended_twice src/settings.cpp 's/        if \(first_entry >= 0
 mutant replay_pause_recorded src/input.cpp 's/            request_pause\(\);\n            continue;/            request_pause();/' '^Input\.'
 # The music.
 mutant music_loop_point_ignored src/music.cpp 's/        sample->loop_start = static_cast<unsigned long>\(start\);/        ;/' '^e2e_music$'
-mutant music_tail_not_carried sounds/score.cpp 's/            mix\[static_cast<size_t>\(piece\.loop_start \+ \(i - length\) % body\)\] \+= mix\[static_cast<size_t>\(i\)\];/            ;/' '^Scores\.|^e2e_music$'
+mutant music_loop_point_not_moved sounds/score.cpp 's/piece\.loop_start = static_cast<int>\(loop_sample \+ ring\);/piece.loop_start = static_cast<int>(loop_sample);/' '^Scores\.'
+mutant music_loop_not_played_on sounds/score.cpp 's/shift \+= length - loop_sample\)\n/shift += length - loop_sample)\n            if (false)\n/' '^Scores\.'
 mutant music_over_the_effects src/sound.h 's/return MIX_CEILING - reserved_;/return MIX_CEILING;/' '^SoundTest\.'
 mutant music_not_muted src/sound.cpp 's/    if \(mute_listener\)\n        mute_listener\(sound\.muted\);\n//' '^e2e_music$'
 mutant old_volume_setting_ignored src/options.cpp 's/\{\{"sound", "volume", "effects_volume"\}\}/{{"sound", "no such", "effects_volume"}}/' '^Settings\.'
