@@ -125,14 +125,6 @@ int length_of(const Place &place, const std::string &text)
     return ticks;
 }
 
-const struct {
-    const char *name;
-    Layer::Wave wave;
-} waves[] = {{"sine", Layer::Wave::Sine},
-             {"square", Layer::Wave::Square},
-             {"saw", Layer::Wave::Saw},
-             {"triangle", Layer::Wave::Triangle}};
-
 void set_instrument_field(Instrument &instrument, const Place &place)
 {
     const std::string &word = place.text();
@@ -142,12 +134,9 @@ void set_instrument_field(Instrument &instrument, const Place &place)
     const std::string key = word.substr(0, equals);
     const std::string value = word.substr(equals + 1);
     if (key == "wave") {
-        for (const auto &w : waves)
-            if (value == w.name) {
-                instrument.wave = w.wave;
-                return;
-            }
-        throw place.error("unknown wave '" + value + "' (sine, square, saw or triangle)");
+        if (!wave_of_name(value, instrument.wave))
+            throw place.error("unknown wave '" + value + "' (" + WAVE_NAMES + ")");
+        return;
     }
     if (key == "voices") {
         instrument.voices = whole_in(place, value, 1, MAX_VOICES);

@@ -35,17 +35,10 @@ double positive(const std::string &path, const SourceLine &line, const std::stri
 
 Layer::Wave wave_named(const std::string &path, const SourceLine &line, const std::string &name)
 {
-    static const struct {
-        const char *name;
-        Layer::Wave wave;
-    } waves[] = {{"sine", Layer::Wave::Sine},
-                 {"square", Layer::Wave::Square},
-                 {"saw", Layer::Wave::Saw},
-                 {"triangle", Layer::Wave::Triangle}};
-    for (const auto &w : waves)
-        if (name == w.name)
-            return w.wave;
-    throw source_error(path, line, "unknown wave '" + name + "' (sine, square, saw or triangle)");
+    Layer::Wave wave;
+    if (!wave_of_name(name, wave))
+        throw source_error(path, line, "unknown wave '" + name + "' (" + WAVE_NAMES + ")");
+    return wave;
 }
 
 // One "key=value" of a layer line.
@@ -129,6 +122,25 @@ double envelope(const Layer &layer, double t_ms)
 }
 
 } // namespace
+
+const char *const WAVE_NAMES = "sine, square, saw or triangle";
+
+bool wave_of_name(const std::string &name, Layer::Wave &wave)
+{
+    static const struct {
+        const char *name;
+        Layer::Wave wave;
+    } waves[] = {{"sine", Layer::Wave::Sine},
+                 {"square", Layer::Wave::Square},
+                 {"saw", Layer::Wave::Saw},
+                 {"triangle", Layer::Wave::Triangle}};
+    for (const auto &w : waves)
+        if (name == w.name) {
+            wave = w.wave;
+            return true;
+        }
+    return false;
+}
 
 Layer read_layer(const std::string &path, const SourceLine &line, size_t kind_word)
 {

@@ -62,6 +62,10 @@ private:
 
 struct SourceLine;
 
+// A wave by its name in a source; false for none. WAVE_NAMES lists them.
+bool wave_of_name(const std::string &name, Layer::Wave &wave);
+extern const char *const WAVE_NAMES;
+
 // A layer written as "WORD ... noise|tone key=value ...", its kind at kind_word.
 Layer read_layer(const std::string &path, const SourceLine &line, size_t kind_word);
 

@@ -7,14 +7,7 @@ RECORDING="$WORK/recording.raw"
 WINDOW_MS=50
 SILENT=200 # 0.6 % of full scale
 
-cat >"$HOME/.asoundrc" <<ASOUNDRC
-pcm.!default {
-    type file
-    slave.pcm "null"
-    file "$RECORDING"
-    format "raw"
-}
-ASOUNDRC
+record_sound_to "$RECORDING"
 
 frames() { echo $(($(stat -c %s "$RECORDING" 2>/dev/null || echo 0) / 4)); }
 recorded_past() { [ "$(frames)" -gt "$1" ]; }

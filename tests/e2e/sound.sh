@@ -6,14 +6,7 @@ LISTEN="$BUILD_DIR/tests/listen"
 RECORDING="$WORK/recording.raw"
 RATE=44100
 
-cat >"$HOME/.asoundrc" <<ASOUNDRC
-pcm.!default {
-    type file
-    slave.pcm "null"
-    file "$RECORDING"
-    format "raw"
-}
-ASOUNDRC
+record_sound_to "$RECORDING"
 
 # The effects alone: the music, which has a test of its own, is turned
 # down to nothing, so that standing still is silent.

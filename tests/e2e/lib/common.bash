@@ -31,6 +31,12 @@ SETTINGS_FILE="$XDG_CONFIG_HOME/tolbrint/tolbrint.cfg"
 mkdir -p "$WORK/home"
 printf 'pcm.!default { type null }\n' >"$WORK/home/.asoundrc"
 export HOME="$WORK/home"
+# Sends the game's sound into the file $1 instead, through ALSA's file
+# plugin with the null device behind it: raw 16-bit stereo at 44,100 Hz.
+record_sound_to() {
+    printf 'pcm.!default {\n    type file\n    slave.pcm "null"\n    file "%s"\n    format "raw"\n}\n' "$1" \
+        >"$HOME/.asoundrc"
+}
 
 # A failure ends the test even when it happens inside $(...) or a pipeline,
 # where exit alone would end only the subshell: the subshell signals the
