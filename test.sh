@@ -17,7 +17,7 @@ ASAN_OPTIONS=detect_leaks=0 scripts/setup.sh build-sanitize -DTOLBRINT_SANITIZE=
 echo "== Unit tests under the sanitizers"
 (cd build-sanitize && ctest -L unit --output-on-failure --no-label-summary -j2)
 
-echo "== Fuzzing the level loader, the datafile check and the replay reader"
+echo "== Fuzzing the level loader, the datafile check, the replay reader and the score reader"
 fuzz/run.sh 60
 
 echo "== Cross-building for Windows (its Wine tests run with every test)"
